@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Vardel needs to build and test, only when one is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build clang-format
+  g++-mingw-w64-i686 wine wine32:i386
+  qt6-base-dev libgl-dev libxkbcommon-dev libx11-dev
+  mpg123 xvfb xdotool x11-apps imagemagick
+)
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+  added_arch=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ "${#missing[@]}" -gt 0 ] || [ -n "${added_arch:-}" ]; then
+  "${sudo_cmd[@]}" apt-get update
+fi
+if [ "${#missing[@]}" -gt 0 ]; then
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,7 @@
+#include "common/shared.h"
+
+HWND DialogWindow = nullptr;
+HANDLE StopEvent = nullptr;
+HANDLE WorkerThread = nullptr;
+
+bool StopRequested() { return WaitForSingleObject(StopEvent, 0) == WAIT_OBJECT_0; }

@@ -1,0 +1,86 @@
+#include <vector>
+
+#include "common/shared.h"
+#include "filelist/filelist.h"
+
+namespace {
+
+// What tells two paths to the same folder apart from two different folders.
+struct FolderIdentity {
+  DWORD Volume;
+  DWORD IndexHigh;
+  DWORD IndexLow;
+};
+
+// The folders the scan is inside right now, from the top one down. A link or junction that
+// leads back into one of them is not entered again, which ends every cycle.
+std::vector<FolderIdentity> OpenFolders;
+
+bool ReadIdentity(const std::string& folder, FolderIdentity* identity) {
+  HANDLE handle = CreateFileA(folder.c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information;
+  BOOL ok = GetFileInformationByHandle(handle, &information);
+  CloseHandle(handle);
+  if (!ok) return false;
+  *identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh,
+               information.nFileIndexLow};
+  return true;
+}
+
+bool IsOpenFolder(const FolderIdentity& identity) {
+  for (const FolderIdentity& open : OpenFolders) {
+    if (open.Volume == identity.Volume && open.IndexHigh == identity.IndexHigh &&
+        open.IndexLow == identity.IndexLow) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// True when the name ends in ".mp3", ASCII letters compared without case.
+bool HasMp3Suffix(const char* name, int length) {
+  if (length < 4) return false;
+  const char* suffix = name + length - 4;
+  static const char kWanted[] = ".mp3";
+  for (int i = 0; i < 4; ++i) {
+    char c = suffix[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != kWanted[i]) return false;
+  }
+  return true;
+}
+
+// Lists one enumeration's entries; the folder text ends in the separator at base.
+void ScanEntries(HANDLE find, WIN32_FIND_DATAA* entry, std::string& folder, size_t base) {
+  do {
+    int length = lstrlenA(entry->cFileName);
+    folder.resize(base);
+    folder.append(entry->cFileName, static_cast<size_t>(length));
+    if ((entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && entry->cFileName[0] != '.') {
+      ScanFolder(folder);
+    } else if (HasMp3Suffix(entry->cFileName, length)) {
+      FileListAppend(folder.c_str(), folder.size());
+    }
+  } while (FindNextFileA(find, entry));
+}
+
+}  // namespace
+
+void ScanFolder(std::string folder) {
+  if (StopRequested()) return;
+  FolderIdentity identity;
+  if (!ReadIdentity(folder, &identity) || IsOpenFolder(identity)) return;
+  folder += PathSeparator;
+  size_t base = folder.size();
+  folder += "*.*";
+  WIN32_FIND_DATAA entry;
+  HANDLE find = FindFirstFileA(folder.c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return;
+  OpenFolders.push_back(identity);
+  ScanEntries(find, &entry, folder, base);
+  OpenFolders.pop_back();
+  FindClose(find);
+}

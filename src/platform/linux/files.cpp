@@ -1,0 +1,165 @@
+// Files over POSIX descriptors.
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include "objects.h"
+
+using namespace platform;
+
+namespace {
+
+DWORD AttributesFromMode(mode_t mode) {
+  return S_ISDIR(mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+}
+
+int OpenFlags(DWORD access) {
+  int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+  if (access == 0) return flags | O_PATH;
+  if ((access & GENERIC_READ) && (access & GENERIC_WRITE)) return flags | O_RDWR;
+  return flags | ((access & GENERIC_WRITE) ? O_WRONLY : O_RDONLY);
+}
+
+}  // namespace
+
+// Keeps: opens an existing path only (OPEN_EXISTING), with the access asked for, returning
+// INVALID_HANDLE_VALUE on failure; a folder opens only with FILE_FLAG_BACKUP_SEMANTICS, as on
+// Windows. Maps to open(2) with O_NONBLOCK, so that a FIFO or device never blocks the opener;
+// access 0 (attributes only) is O_PATH. POSIX has no share modes: the share argument is taken
+// and not enforced.
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
+                          DWORD disposition, DWORD flags, HANDLE) {
+  AbandonGuard guard;
+  if (disposition != OPEN_EXISTING || path == nullptr) return INVALID_HANDLE_VALUE;
+  int fd = open(path, OpenFlags(access));
+  if (fd < 0) return INVALID_HANDLE_VALUE;
+  struct stat status;
+  bool folder = fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
+  if (folder && !(flags & FILE_FLAG_BACKUP_SEMANTICS)) {
+    close(fd);
+    return INVALID_HANDLE_VALUE;
+  }
+  return HandleFromFd(fd);
+}
+
+// Keeps: FILE_TYPE_DISK for a file or folder on disk, FILE_TYPE_PIPE for a FIFO or socket,
+// FILE_TYPE_CHAR for a device. Maps to fstat(2); block devices are reported as FILE_TYPE_CHAR
+// too, so that nothing takes a disk device for a file.
+DWORD WINAPI GetFileType(HANDLE file) {
+  AbandonGuard guard;
+  struct stat status;
+  if (!IsFileHandle(file) || fstat(FdFromHandle(file), &status) != 0) return FILE_TYPE_UNKNOWN;
+  if (S_ISREG(status.st_mode) || S_ISDIR(status.st_mode)) return FILE_TYPE_DISK;
+  if (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode)) return FILE_TYPE_PIPE;
+  return FILE_TYPE_CHAR;
+}
+
+// Keeps: a 64-bit move from FILE_BEGIN, FILE_CURRENT or FILE_END that fails (FALSE) rather
+// than go before the start, with the new position returned. Maps to lseek(2).
+BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPosition,
+                             DWORD origin) {
+  AbandonGuard guard;
+  static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+  if (!IsFileHandle(file) || origin > FILE_END) return FALSE;
+  off_t position = lseek(FdFromHandle(file), distance.QuadPart, kWhence[origin]);
+  if (position < 0) return FALSE;
+  if (newPosition != nullptr) newPosition->QuadPart = position;
+  return TRUE;
+}
+
+// Keeps: reads up to count bytes at the position, fewer only at the end of the file, with the
+// count read returned; TRUE on success. Maps to read(2), repeated until done.
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED) {
+  AbandonGuard guard;
+  if (read != nullptr) *read = 0;
+  if (!IsFileHandle(file)) return FALSE;
+  DWORD done = 0;
+  while (done < count) {
+    ssize_t got = ::read(FdFromHandle(file), static_cast<char*>(buffer) + done, count - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return FALSE;
+    if (got == 0) break;
+    done += static_cast<DWORD>(got);
+  }
+  if (read != nullptr) *read = done;
+  return TRUE;
+}
+
+// Keeps: writes all count bytes at the position or fails (FALSE). Maps to write(2), repeated
+// until done.
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED) {
+  AbandonGuard guard;
+  if (written != nullptr) *written = 0;
+  if (!IsFileHandle(file)) return FALSE;
+  DWORD done = 0;
+  while (done < count) {
+    ssize_t put =
+        ::write(FdFromHandle(file), static_cast<const char*>(buffer) + done, count - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return FALSE;
+    done += static_cast<DWORD>(put);
+  }
+  if (written != nullptr) *written = done;
+  return TRUE;
+}
+
+// Keeps: the file ends at the current position; TRUE on success. Maps to lseek(2) and
+// ftruncate(2).
+BOOL WINAPI SetEndOfFile(HANDLE file) {
+  AbandonGuard guard;
+  if (!IsFileHandle(file)) return FALSE;
+  off_t position = lseek(FdFromHandle(file), 0, SEEK_CUR);
+  return position >= 0 && ftruncate(FdFromHandle(file), position) == 0;
+}
+
+// Keeps: the attributes, size, link count and the volume serial number and file index that
+// together tell one file or folder from every other. Maps to fstat(2): the volume is the
+// device number in the kernel's 32-bit encoding, the index the inode number.
+BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+  AbandonGuard guard;
+  struct stat status;
+  if (!IsFileHandle(file) || fstat(FdFromHandle(file), &status) != 0) return FALSE;
+  uint32_t major = gnu_dev_major(status.st_dev), minor = gnu_dev_minor(status.st_dev);
+  uint64_t size = static_cast<uint64_t>(status.st_size);
+  uint64_t index = static_cast<uint64_t>(status.st_ino);
+  information->dwFileAttributes = AttributesFromMode(status.st_mode);
+  information->dwVolumeSerialNumber = (minor & 0xFFu) | (major << 8) | ((minor & ~0xFFu) << 12);
+  information->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+  information->nFileSizeLow = static_cast<DWORD>(size);
+  information->nNumberOfLinks = static_cast<DWORD>(status.st_nlink);
+  information->nFileIndexHigh = static_cast<DWORD>(index >> 32);
+  information->nFileIndexLow = static_cast<DWORD>(index);
+  return TRUE;
+}
+
+// Keeps: closes a file, event, thread or enumeration handle once; FALSE for anything else.
+// Maps to close(2) for files and to releasing the layer's own object otherwise.
+BOOL WINAPI CloseHandle(HANDLE object) {
+  AbandonGuard guard;
+  if (IsFileHandle(object)) return close(FdFromHandle(object)) == 0;
+  Object* target = ObjectFromHandle(object);
+  if (target == nullptr) return FALSE;
+  switch (target->kind) {
+    case Kind::Event: return CloseEvent(target);
+    case Kind::Thread: return CloseThread(target);
+    case Kind::Find: return FALSE;
+  }
+  return FALSE;
+}
+
+// Keeps: the attribute bits of a path, following links (a link to a folder is a folder), or
+// INVALID_FILE_ATTRIBUTES when they cannot be read. Maps to stat(2).
+DWORD WINAPI GetFileAttributesA(LPCSTR path) {
+  AbandonGuard guard;
+  struct stat status;
+  if (path == nullptr || stat(path, &status) != 0) return INVALID_FILE_ATTRIBUTES;
+  return AttributesFromMode(status.st_mode);
+}
+
+// Keeps: the length in bytes, 0 for a null pointer. Maps to strlen.
+int WINAPI lstrlenA(LPCSTR text) {
+  return text == nullptr ? 0 : static_cast<int>(std::strlen(text));
+}

@@ -1,0 +1,45 @@
+// Handles of the Linux layer. A file handle carries its descriptor in the handle value itself,
+// (fd << 1) | 1, so opening a file allocates nothing; every other handle points to an Object.
+#pragma once
+
+#include "platform.h"
+
+namespace platform {
+
+enum class Kind { Event, Thread, Find };
+
+struct Object {
+  Kind kind;
+};
+
+inline HANDLE HandleFromFd(int fd) {
+  return reinterpret_cast<HANDLE>((static_cast<uintptr_t>(fd) << 1) | 1u);
+}
+inline bool IsFileHandle(HANDLE handle) {
+  return handle != INVALID_HANDLE_VALUE && (reinterpret_cast<uintptr_t>(handle) & 1u) != 0;
+}
+inline int FdFromHandle(HANDLE handle) {
+  return static_cast<int>(reinterpret_cast<uintptr_t>(handle) >> 1);
+}
+inline Object* ObjectFromHandle(HANDLE handle) {
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || IsFileHandle(handle)) return nullptr;
+  return static_cast<Object*>(handle);
+}
+
+BOOL CloseEvent(Object* object);
+BOOL CloseThread(Object* object);
+BOOL CloseFind(Object* object);
+
+// A thread ended by TerminateThread runs no program code again: it stops for good at the
+// entry or the return of whatever platform call it is in or makes next.
+void StopIfAbandoned();
+
+// Checks on the way into a platform call and again on the way out.
+struct AbandonGuard {
+  AbandonGuard() { StopIfAbandoned(); }
+  ~AbandonGuard() { StopIfAbandoned(); }
+  AbandonGuard(const AbandonGuard&) = delete;
+  AbandonGuard& operator=(const AbandonGuard&) = delete;
+};
+
+}  // namespace platform

@@ -1,0 +1,152 @@
+// The Win32 operations Vardel calls, provided on Linux by our own layer: the kernel side over
+// POSIX (files.cpp, find.cpp, sync.cpp), the user side over Qt 6 Widgets (qt/). Names, types,
+// constants and signatures are Win32's, so the program compiles unchanged against either this
+// header or <windows.h>. Only what the program uses is declared.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The separator the program puts between a folder path and an entry name.
+inline constexpr char PathSeparator[] = "/";
+
+#define WINAPI
+#define CALLBACK
+
+typedef int BOOL;
+typedef uint8_t BYTE;
+typedef int16_t SHORT;
+typedef int32_t LONG;
+typedef uint32_t UINT;
+typedef uint32_t DWORD;
+typedef size_t SIZE_T;
+typedef intptr_t INT_PTR;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef intptr_t LRESULT;
+typedef void* HANDLE;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef DWORD* LPDWORD;
+typedef struct HWND__* HWND;
+typedef struct HINSTANCE__* HINSTANCE;
+typedef struct SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+typedef struct OVERLAPPED* LPOVERLAPPED;
+typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
+typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+
+typedef union {
+  int64_t QuadPart;
+} LARGE_INTEGER, *PLARGE_INTEGER;
+
+#define TRUE 1
+#define FALSE 0
+#define MAX_PATH 260
+#define INFINITE 0xFFFFFFFFu
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
+#define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
+#define MAKEINTRESOURCEA(i) (reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(static_cast<uint16_t>(i))))
+
+// Files.
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x1u
+#define FILE_SHARE_WRITE 0x2u
+#define FILE_SHARE_DELETE 0x4u
+#define OPEN_EXISTING 3u
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000u
+#define FILE_BEGIN 0u
+#define FILE_CURRENT 1u
+#define FILE_END 2u
+#define FILE_TYPE_UNKNOWN 0x0u
+#define FILE_TYPE_DISK 0x1u
+#define FILE_TYPE_CHAR 0x2u
+#define FILE_TYPE_PIPE 0x3u
+#define FILE_ATTRIBUTE_READONLY 0x1u
+#define FILE_ATTRIBUTE_DIRECTORY 0x10u
+#define FILE_ATTRIBUTE_DEVICE 0x40u
+#define FILE_ATTRIBUTE_NORMAL 0x80u
+
+typedef struct {
+  DWORD dwFileAttributes;
+  char cFileName[MAX_PATH];
+} WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
+
+typedef struct {
+  DWORD dwFileAttributes;
+  DWORD dwVolumeSerialNumber;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD nNumberOfLinks;
+  DWORD nFileIndexHigh;
+  DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+
+// Waits.
+#define WAIT_OBJECT_0 0x0u
+#define WAIT_TIMEOUT 0x102u
+#define WAIT_FAILED 0xFFFFFFFFu
+#define STILL_ACTIVE 0x103u
+
+// Windows, dialogs and controls.
+#define WM_CLOSE 0x0010u
+#define WM_INITDIALOG 0x0110u
+#define WM_COMMAND 0x0111u
+#define WM_USER 0x0400u
+#define PBM_SETSTEP (WM_USER + 4)
+#define PBM_STEPIT (WM_USER + 5)
+#define PBM_SETRANGE32 (WM_USER + 6)
+#define PBM_GETPOS (WM_USER + 8)
+#define IDOK 1
+#define IDCANCEL 2
+#define IDYES 6
+#define IDNO 7
+#define MB_OK 0x0u
+#define MB_YESNO 0x4u
+#define MB_ICONERROR 0x10u
+#define MB_ICONQUESTION 0x20u
+#define VK_SHIFT 0x10
+
+extern "C" {
+
+// Kernel side.
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE templateFile);
+DWORD WINAPI GetFileType(HANDLE file);
+BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPosition,
+                             DWORD origin);
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED overlapped);
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written,
+                      LPOVERLAPPED overlapped);
+BOOL WINAPI SetEndOfFile(HANDLE file);
+BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
+BOOL WINAPI CloseHandle(HANDLE object);
+DWORD WINAPI GetFileAttributesA(LPCSTR path);
+HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
+BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
+BOOL WINAPI FindClose(HANDLE find);
+int WINAPI lstrlenA(LPCSTR text);
+HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState,
+                           LPCSTR name);
+BOOL WINAPI SetEvent(HANDLE event);
+DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds);
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize,
+                           LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
+                           LPDWORD threadId);
+BOOL WINAPI TerminateThread(HANDLE thread, DWORD exitCode);
+BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
+
+// User side.
+BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
+HWND WINAPI GetDlgItem(HWND dialog, int id);
+BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text);
+LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+SHORT WINAPI GetKeyState(int key);
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR dialogTemplate, HWND owner,
+                               DLGPROC procedure, LPARAM initParam);
+BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
+}

@@ -1,0 +1,184 @@
+// Events and threads over C++ threads, mutexes and condition variables.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+
+#include "objects.h"
+
+using namespace platform;
+
+namespace {
+
+struct Event : Object {
+  std::mutex Lock;
+  std::condition_variable Changed;
+  std::atomic<bool> Signalled;
+  bool ManualReset;
+};
+
+struct Thread : Object {
+  std::mutex Lock;
+  std::condition_variable Ended;
+  bool Done = false;
+  DWORD ExitCode = STILL_ACTIVE;
+  std::atomic<bool> Abandoned{false};
+  std::atomic<int> References{2};  // the handle and the running thread
+};
+
+thread_local Thread* CurrentThread = nullptr;
+
+void Release(Thread* thread) {
+  if (thread->References.fetch_sub(1) == 1) delete thread;
+}
+
+// Waits on a condition under the object's lock, for at most milliseconds (INFINITE: no bound).
+template <typename Ready>
+bool WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
+               DWORD milliseconds, Ready ready) {
+  if (milliseconds == INFINITE) {
+    changed.wait(lock, ready);
+    return true;
+  }
+  return changed.wait_for(lock, std::chrono::milliseconds(milliseconds), ready);
+}
+
+DWORD WaitForEvent(Event* event, DWORD milliseconds) {
+  if (event->ManualReset && event->Signalled.load(std::memory_order_acquire)) return WAIT_OBJECT_0;
+  std::unique_lock<std::mutex> lock(event->Lock);
+  if (!WaitUntil(lock, event->Changed, milliseconds, [event] { return event->Signalled.load(); })) {
+    return WAIT_TIMEOUT;
+  }
+  if (!event->ManualReset) event->Signalled = false;
+  return WAIT_OBJECT_0;
+}
+
+DWORD WaitForThread(Thread* thread, DWORD milliseconds) {
+  std::unique_lock<std::mutex> lock(thread->Lock);
+  return WaitUntil(lock, thread->Ended, milliseconds, [thread] { return thread->Done; })
+             ? WAIT_OBJECT_0
+             : WAIT_TIMEOUT;
+}
+
+template <typename T>
+T* As(HANDLE handle, Kind kind) {
+  Object* object = ObjectFromHandle(handle);
+  return object != nullptr && object->kind == kind ? static_cast<T*>(object) : nullptr;
+}
+
+void RunThread(Thread* thread, LPTHREAD_START_ROUTINE start, LPVOID parameter) {
+  CurrentThread = thread;
+  DWORD code = start(parameter);
+  {
+    std::lock_guard<std::mutex> lock(thread->Lock);
+    if (!thread->Done) {
+      thread->Done = true;
+      thread->ExitCode = code;
+    }
+  }
+  thread->Ended.notify_all();
+  Release(thread);
+}
+
+}  // namespace
+
+void platform::StopIfAbandoned() {
+  if (CurrentThread == nullptr || !CurrentThread->Abandoned.load()) return;
+  for (;;) pause();
+}
+
+// Keeps: an unnamed event, manual- or auto-reset, in the initial state asked for. Maps to a
+// flag under a mutex with a condition variable.
+HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCSTR) {
+  AbandonGuard guard;
+  Event* event = new Event;
+  event->kind = Kind::Event;
+  event->Signalled = initialState != FALSE;
+  event->ManualReset = manualReset != FALSE;
+  return event;
+}
+
+// Keeps: signals the event and wakes its waiters; TRUE on success. Maps to notify_all.
+BOOL WINAPI SetEvent(HANDLE handle) {
+  AbandonGuard guard;
+  Event* event = As<Event>(handle, Kind::Event);
+  if (event == nullptr) return FALSE;
+  {
+    std::lock_guard<std::mutex> lock(event->Lock);
+    event->Signalled = true;
+  }
+  event->Changed.notify_all();
+  return TRUE;
+}
+
+BOOL platform::CloseEvent(Object* object) {
+  delete static_cast<Event*>(object);
+  return TRUE;
+}
+
+// Keeps: WAIT_OBJECT_0 once an event is signalled or a thread has ended, WAIT_TIMEOUT after
+// the timeout (0: just a test), WAIT_FAILED for a bad handle. Never waits for the dialog's
+// thread. Maps to condition-variable waits; a zero-timeout test of a signalled manual-reset
+// event takes no lock.
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+  AbandonGuard guard;
+  if (Event* event = As<Event>(handle, Kind::Event)) return WaitForEvent(event, milliseconds);
+  if (Thread* thread = As<Thread>(handle, Kind::Thread)) return WaitForThread(thread, milliseconds);
+  return WAIT_FAILED;
+}
+
+// Keeps: starts the routine at once on a new thread with the parameter, returning its handle
+// (and an identifier when asked), or nullptr on failure. Maps to a detached std::thread.
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start,
+                           LPVOID parameter, DWORD, LPDWORD threadId) {
+  AbandonGuard guard;
+  static std::atomic<DWORD> lastId{0};
+  Thread* thread = new Thread;
+  thread->kind = Kind::Thread;
+  try {
+    std::thread(RunThread, thread, start, parameter).detach();
+  } catch (const std::system_error&) {
+    delete thread;
+    return nullptr;
+  }
+  if (threadId != nullptr) *threadId = ++lastId;
+  return thread;
+}
+
+// Keeps: the thread counts as ended at once, with the exit code given, for every wait and
+// GetExitCodeThread. POSIX cannot end one thread of a process safely, so the thread is
+// abandoned instead: it stops for good at its next platform call, or on the way out of the
+// call it is in, and so never returns into the program.
+BOOL WINAPI TerminateThread(HANDLE handle, DWORD exitCode) {
+  AbandonGuard guard;
+  Thread* thread = As<Thread>(handle, Kind::Thread);
+  if (thread == nullptr) return FALSE;
+  {
+    std::lock_guard<std::mutex> lock(thread->Lock);
+    if (thread->Done) return TRUE;
+    thread->Done = true;
+    thread->ExitCode = exitCode;
+    thread->Abandoned = true;
+  }
+  thread->Ended.notify_all();
+  return TRUE;
+}
+
+// Keeps: the exit code of an ended thread, STILL_ACTIVE while it runs. Maps to the exit code
+// the layer recorded when the routine returned or the thread was abandoned.
+BOOL WINAPI GetExitCodeThread(HANDLE handle, LPDWORD exitCode) {
+  AbandonGuard guard;
+  Thread* thread = As<Thread>(handle, Kind::Thread);
+  if (thread == nullptr) return FALSE;
+  std::lock_guard<std::mutex> lock(thread->Lock);
+  *exitCode = thread->ExitCode;
+  return TRUE;
+}
+
+BOOL platform::CloseThread(Object* object) {
+  Release(static_cast<Thread*>(object));
+  return TRUE;
+}
+

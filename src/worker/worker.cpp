@@ -1,0 +1,76 @@
+#include "worker/worker.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "common/shared.h"
+#include "filelist/filelist.h"
+#include "tagremoval/tagremoval.h"
+
+namespace {
+
+struct Controls {
+  HWND Percent;
+  HWND Progress;
+  HWND FileName;
+};
+
+// The worker's own copy of the path list: the paths back to back, each NUL-terminated.
+std::string CopyPaths(const char* const* paths, int* count) {
+  std::string copy;
+  *count = 0;
+  for (const char* const* path = paths; *path != nullptr; ++path, ++*count) {
+    copy.append(*path);
+    copy.push_back('\0');
+  }
+  return copy;
+}
+
+void BuildFromPaths(const std::string& copy, int count) {
+  const char* path = copy.c_str();
+  for (int i = 0; i < count; ++i, path += std::strlen(path) + 1) BuildFileList(path);
+}
+
+bool ShiftHeld() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
+
+// Shows one entry, asks when Shift is held, and cleans it unless the answer was No.
+void ProcessEntry(const Controls& controls, LPCSTR path, double percentDone) {
+  char percentText[16];
+  std::snprintf(percentText, sizeof percentText, "%.01f%%", percentDone);
+  SetWindowTextA(controls.Percent, percentText);
+  SetWindowTextA(controls.FileName, path);
+  if (ShiftHeld() && MessageBoxA(DialogWindow, path, "Confirm", MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    return;
+  }
+  RemoveTags(path);
+}
+
+}  // namespace
+
+DWORD WINAPI WorkerThreadProc(LPVOID parameter) {
+  int pathCount = 0;
+  std::string paths = CopyPaths(static_cast<const char* const*>(parameter), &pathCount);
+  if (StopRequested()) return 0;
+  SetDlgItemTextA(DialogWindow, IDC_FILENAME, "Building file list...");
+  BuildFromPaths(paths, pathCount);
+  Controls controls;
+  controls.Percent = GetDlgItem(DialogWindow, IDC_PERCENT);
+  controls.Progress = GetDlgItem(DialogWindow, IDC_PROGRESS);
+  controls.FileName = GetDlgItem(DialogWindow, IDC_FILENAME);
+  DWORD count = FileListCount();
+  SendMessageA(controls.Progress, PBM_SETRANGE32, 0, static_cast<LPARAM>(count));
+  SendMessageA(controls.Progress, PBM_SETSTEP, 1, 0);
+  double PercentDone = 0.0;
+  double PercentStep = count > 0 ? 100.0 / static_cast<double>(count) : 0.0;
+  if (StopRequested()) return 0;
+  while (FileListCount() > 0) {
+    ProcessEntry(controls, FileListFront(), PercentDone);
+    if (StopRequested()) return 0;
+    FileListRemoveFront();
+    PercentDone += PercentStep;
+    SendMessageA(controls.Progress, PBM_STEPIT, 0, 0);
+  }
+  PostMessageA(DialogWindow, FinishMessage, 0, 0);
+  return 0;
+}

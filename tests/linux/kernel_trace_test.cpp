@@ -1,0 +1,164 @@
+// What the program asks of the kernel per file and per folder, and the Linux-only cases:
+// FIFOs, sockets, devices, links and byte-string names.
+#include <filesystem>
+#include <set>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "common/shared.h"
+#include "filelist/filelist.h"
+#include "support/check.h"
+#include "support/files.h"
+#include "tagremoval/tagremoval.h"
+#include "trace.h"
+
+namespace fs = std::filesystem;
+using files::Bytes;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+const std::string Open = "CreateFileA 3221225472 1 3 0 ok";
+
+Lines TraceRemoveTags(const std::string& path) {
+  trace::Reset();
+  RemoveTags(path.c_str());
+  Lines calls = trace::Calls;
+  trace::Reset();
+  return calls;
+}
+
+std::vector<std::string> Build(const std::string& path) {
+  FileListClear();
+  BuildFileList(path.c_str());
+  std::vector<std::string> entries;
+  for (; FileListCount() > 0; FileListRemoveFront()) entries.push_back(FileListFront());
+  return entries;
+}
+
+struct StopEventForTest {
+  StopEventForTest() { StopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+  ~StopEventForTest() {
+    CloseHandle(StopEvent);
+    StopEvent = nullptr;
+  }
+};
+
+size_t CountStarting(const Lines& lines, const std::string& prefix) {
+  size_t count = 0;
+  for (const std::string& line : lines) count += line.rfind(prefix, 0) == 0;
+  return count;
+}
+
+}  // namespace
+
+TEST(RemoveTagsMakesOnlyTheCallsItNeeds) {
+  files::TempFolder folder;
+  std::string path = folder.Text("a.mp3");
+  files::Write(path, files::Join({files::Id3v2Header(5000), files::Pattern(9000), files::Trailer()}));
+  CHECK(TraceRemoveTags(path) == (Lines{Open, "GetFileType 1", "SetFilePointerEx -128 2 ok",
+                                        "ReadFile 3 -> 3 ok", "SetFilePointerEx -128 2 ok",
+                                        "SetEndOfFile ok", "SetFilePointerEx 0 0 ok",
+                                        "ReadFile 10 -> 10 ok", "SetFilePointerEx 0 0 ok",
+                                        "WriteFile 4096 ZeroBlock ok", "WriteFile 914 ZeroBlock ok",
+                                        "CloseHandle ok"}));
+  files::Write(path, files::Pattern(300));
+  CHECK(TraceRemoveTags(path) == (Lines{Open, "GetFileType 1", "SetFilePointerEx -128 2 ok",
+                                        "ReadFile 3 -> 3 ok", "SetFilePointerEx 0 0 ok",
+                                        "ReadFile 10 -> 10 ok", "CloseHandle ok"}));
+  files::Write(path, files::Pattern(127));
+  CHECK(TraceRemoveTags(path) ==
+        (Lines{Open, "GetFileType 1", "SetFilePointerEx -128 2 failed", "CloseHandle ok"}));
+  files::Write(path, files::Trailer());
+  CHECK(TraceRemoveTags(path) == (Lines{Open, "GetFileType 1", "SetFilePointerEx -128 2 ok",
+                                        "ReadFile 3 -> 3 ok", "SetFilePointerEx -128 2 ok",
+                                        "SetEndOfFile ok", "SetFilePointerEx 0 0 ok",
+                                        "ReadFile 10 -> 0 ok", "CloseHandle ok"}));
+}
+
+TEST(OnlyRegularFilesAreOpenedForWork) {
+  files::TempFolder folder;
+  std::string fifo = folder.Text("x.mp3");
+  CHECK_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // Would block forever on a read if the FIFO were taken for a file.
+  CHECK(TraceRemoveTags(fifo) == (Lines{Open, "GetFileType 3", "CloseHandle ok"}));
+  CHECK(TraceRemoveTags("/dev/null") == (Lines{Open, "GetFileType 2", "CloseHandle ok"}));
+  CHECK(TraceRemoveTags(folder.Text()) == (Lines{"CreateFileA 3221225472 1 3 0 failed"}));
+
+  std::string socketPath = folder.Text("s.mp3");
+  int server = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+  CHECK_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  CHECK(TraceRemoveTags(socketPath) == (Lines{"CreateFileA 3221225472 1 3 0 failed"}));
+  close(server);
+  CHECK(fs::is_fifo(fifo) && fs::is_socket(socketPath));
+}
+
+TEST(ScanEnumeratesEachFolderOnceAndStopsEnteringFolders) {
+  StopEventForTest stop;
+  files::TempFolder folder;
+  for (const char* sub : {"one", "two"}) {
+    fs::create_directories(folder.Path() / sub / "inner");
+    files::Write(folder.Path() / sub / (std::string(sub) + ".mp3"), {});
+    files::Write(folder.Path() / sub / "inner" / "deep.mp3", {});
+  }
+  files::Write(folder.Path() / "a.mp3", {});
+  files::Write(folder.Path() / "z.mp3", {});
+  trace::Reset();
+  CHECK_EQ(Build(folder.Text()).size(), 6u);
+  CHECK_EQ(CountStarting(trace::Calls, "FindFirstFileA"), 5u);
+
+  // A stop while the first subfolder is being enumerated: that folder and the top one are
+  // finished, no other folder is entered.
+  trace::Reset();
+  int enumerations = 0;
+  trace::OnCall = [&](const std::string& line) {
+    if (line.rfind("FindFirstFileA", 0) == 0 && ++enumerations == 2) SetEvent(StopEvent);
+  };
+  std::vector<std::string> listed = Build(folder.Text());
+  CHECK_EQ(CountStarting(trace::Calls, "FindFirstFileA"), 2u);
+  trace::Reset();
+  std::set<std::string> names;
+  for (const std::string& path : listed) names.insert(fs::path(path).filename().string());
+  CHECK_EQ(listed.size(), 3u);
+  CHECK(names.count("a.mp3") && names.count("z.mp3") && (names.count("one.mp3") ^ names.count("two.mp3")));
+}
+
+TEST(LinksAreFollowedButCyclesEnd) {
+  StopEventForTest stop;
+  files::TempFolder folder;
+  fs::create_directory(folder.Path() / "sub");
+  files::Write(folder.Path() / "a.mp3", {});
+  files::Write(folder.Path() / "sub" / "b.mp3", {});
+  fs::create_directory_symlink("..", folder.Path() / "sub" / "up");
+  fs::create_directory_symlink(".", folder.Path() / "sub" / "self");
+  fs::create_directory_symlink("sub", folder.Path() / "link");
+  fs::create_symlink("a.mp3", folder.Path() / "file-link.mp3");
+  fs::create_symlink("nowhere", folder.Path() / "dangling.mp3");
+  std::vector<std::string> listed = Build(folder.Text());
+  std::multiset<std::string> got(listed.begin(), listed.end());
+  std::multiset<std::string> expected{folder.Text("a.mp3"), folder.Text("sub/b.mp3"),
+                                      folder.Text("link/b.mp3"), folder.Text("file-link.mp3"),
+                                      folder.Text("dangling.mp3")};
+  CHECK(got == expected);
+  // A link given as the path is a folder too; from there, "up" is no cycle.
+  listed = Build(folder.Text("link"));
+  got = std::multiset<std::string>(listed.begin(), listed.end());
+  expected = {folder.Text("link/b.mp3"), folder.Text("link/up/a.mp3"),
+              folder.Text("link/up/file-link.mp3"), folder.Text("link/up/dangling.mp3")};
+  CHECK(got == expected);
+}
+
+TEST(NamesAreBytesPassedUnchanged) {
+  StopEventForTest stop;
+  files::TempFolder folder;
+  std::string name = folder.Text() + "/\xff\xfe caf\xe9.mp3";
+  files::Write(name, files::Join({files::Id3v2Header(20), files::Pattern(20), files::Pattern(400)}));
+  CHECK(Build(folder.Text()) == std::vector<std::string>{name});
+  RemoveTags(name.c_str());
+  CHECK(files::Read(name) == files::Join({Bytes(30, 0), files::Pattern(400)}));
+}

@@ -1,0 +1,127 @@
+// Tag removal on real files: the trailer and header rules, byte for byte.
+#include <filesystem>
+#include <fstream>
+
+#include "support/check.h"
+#include "support/files.h"
+#include "tagremoval/tagremoval.h"
+
+using files::Bytes;
+using files::Id3v2Header;
+using files::Join;
+using files::Pattern;
+using files::Trailer;
+
+namespace {
+
+// Writes the bytes to a file, runs RemoveTags on it and returns what the file holds then.
+Bytes Clean(const Bytes& before) {
+  files::TempFolder folder;
+  files::Write(folder.Path() / "a.mp3", before);
+  RemoveTags(folder.Text("a.mp3").c_str());
+  return files::Read(folder.Path() / "a.mp3");
+}
+
+Bytes Zeros(size_t size) { return Bytes(size, 0); }
+
+}  // namespace
+
+TEST(BothTagsLoseTrailerThenHeaderRegion) {
+  Bytes audio = Pattern(9000);
+  Bytes after = Clean(Join({Id3v2Header(5000), Pattern(5000, 3), audio, Trailer()}));
+  CHECK_EQ(after.size(), 10u + 5000u + 9000u);
+  CHECK(after == Join({Zeros(5010), audio}));
+}
+
+TEST(HeaderOnlyKeepsLengthAndZeroesRegion) {
+  Bytes audio = Pattern(3000);
+  CHECK(Clean(Join({Id3v2Header(100), Pattern(100, 5), audio})) == Join({Zeros(110), audio}));
+  // Size 0 still zeroes the 10 header bytes; the flags byte has no say.
+  CHECK(Clean(Join({Id3v2Header(0), audio})) == Join({Zeros(10), audio}));
+  CHECK(Clean(Join({Id3v2Header(20, 4, 0, 0xFF), Pattern(20), audio})) ==
+        Join({Zeros(30), audio}));
+  // The largest size that fits 7 bits per byte, in a file far shorter than it.
+  CHECK(Clean(Join({Id3v2Header(0x0FFFFFFF), audio})) == Zeros(3010));
+}
+
+TEST(TrailerOnlyIsCutAndStartUntouched) {
+  Bytes audio = Pattern(4000);
+  CHECK(Clean(Join({audio, Trailer()})) == audio);
+  // One trailer only, even when another lies right before it.
+  CHECK(Clean(Join({audio, Trailer(), Trailer()})) == Join({audio, Trailer()}));
+  // The marker is case-sensitive.
+  Bytes lower = Join({audio, Trailer("tag")});
+  CHECK(Clean(lower) == lower);
+  Bytes tagAtWrongPlace = Join({audio, Trailer(), Pattern(1)});
+  CHECK(Clean(tagAtWrongPlace) == tagAtWrongPlace);
+}
+
+TEST(InvalidHeadersLeaveStartUntouched) {
+  Bytes audio = Pattern(2000);
+  Bytes badVersion = Join({Id3v2Header(10, 0xFF), audio});
+  Bytes badRevision = Join({Id3v2Header(10, 3, 0xFF), audio});
+  Bytes badSize = Join({Id3v2Header(10), audio});
+  badSize[8] = 0x80;
+  Bytes notAtStart = Join({Zeros(1), Id3v2Header(10), audio});
+  Bytes lowerCase = Join({Id3v2Header(10), audio});
+  lowerCase[0] = 'i';
+  for (const Bytes& file : {badVersion, badRevision, badSize, notAtStart, lowerCase}) {
+    CHECK(Clean(file) == file);
+    // A trailer is still removed before the header is looked at.
+    CHECK(Clean(Join({file, Trailer()})) == file);
+  }
+}
+
+TEST(ShortFilesAreLeftAlone) {
+  Bytes shortWithHeader = Join({Id3v2Header(10), Pattern(100)});
+  CHECK(Clean(shortWithHeader) == shortWithHeader);
+  CHECK(Clean(Bytes{}).empty());
+  // Exactly one trailer and nothing else: the file becomes empty.
+  CHECK(Clean(Trailer()).empty());
+  // A header announcing more than the file holds: zeroed up to the end, the file never grows.
+  Bytes exact = Join({Id3v2Header(200), Pattern(118)});
+  CHECK_EQ(exact.size(), 128u);
+  CHECK(Clean(exact) == Zeros(128));
+}
+
+TEST(SecondRunChangesNothingMore) {
+  files::TempFolder folder;
+  Bytes audio = Pattern(5000);
+  files::Write(folder.Path() / "a.mp3", Join({Id3v2Header(300), Pattern(300), audio, Trailer()}));
+  RemoveTags(folder.Text("a.mp3").c_str());
+  Bytes once = files::Read(folder.Path() / "a.mp3");
+  RemoveTags(folder.Text("a.mp3").c_str());
+  CHECK(files::Read(folder.Path() / "a.mp3") == once);
+  CHECK(once == Join({Zeros(310), audio}));
+}
+
+TEST(MissingPathsAndFoldersAreIgnored) {
+  files::TempFolder folder;
+  RemoveTags(folder.Text("missing.mp3").c_str());
+  RemoveTags("");
+  std::filesystem::create_directory(folder.Path() / "x.mp3");
+  RemoveTags(folder.Text("x.mp3").c_str());
+  CHECK(std::filesystem::is_directory(folder.Path() / "x.mp3"));
+  CHECK(!std::filesystem::exists(folder.Path() / "missing.mp3"));
+}
+
+TEST(FilesOfFiveGibibytesAreCleaned) {
+  files::TempFolder folder;
+  std::filesystem::path path = folder.Path() / "big.mp3";
+  const uintmax_t size = 5ull << 30;
+  Bytes audio = Pattern(100, 7);
+  files::Write(path, Join({Id3v2Header(4000), Pattern(4000), audio}));
+  std::filesystem::resize_file(path, size - 128);
+  {
+    std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out | std::ios::ate);
+    Bytes trailer = Trailer();
+    out.write(reinterpret_cast<const char*>(trailer.data()), 128);
+  }
+  CHECK_EQ(std::filesystem::file_size(path), size);
+  RemoveTags(path.string().c_str());
+  CHECK_EQ(std::filesystem::file_size(path), size - 128);
+  Bytes start(4110);
+  std::ifstream in(path, std::ios::binary);
+  in.read(reinterpret_cast<char*>(start.data()), 4110);
+  CHECK(start == Join({Zeros(4010), audio}));
+}
