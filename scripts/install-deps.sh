@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build clang-format
   g++-mingw-w64-i686 wine wine32:i386
   qt6-base-dev libgl-dev libxkbcommon-dev libx11-dev
-  mpg123 xvfb xdotool x11-apps imagemagick
+  mpg123 id3v2 python3-mutagen strace xvfb xdotool x11-apps imagemagick
 )
 
 sudo_cmd=()

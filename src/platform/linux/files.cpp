@@ -36,9 +36,10 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTE
   if (disposition != OPEN_EXISTING || path == nullptr) return INVALID_HANDLE_VALUE;
   int fd = open(path, OpenFlags(access));
   if (fd < 0) return INVALID_HANDLE_VALUE;
+  // Opening a folder for writing fails by itself; only a reader needs to look.
+  bool mayBeFolder = !(access & GENERIC_WRITE) && !(flags & FILE_FLAG_BACKUP_SEMANTICS);
   struct stat status;
-  bool folder = fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
-  if (folder && !(flags & FILE_FLAG_BACKUP_SEMANTICS)) {
+  if (mayBeFolder && fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
     close(fd);
     return INVALID_HANDLE_VALUE;
   }

@@ -1,0 +1,61 @@
+// Windows-only cases, against Wine's real file system calls.
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <set>
+
+#include "common/shared.h"
+#include "filelist/filelist.h"
+#include "support/check.h"
+#include "support/files.h"
+#include "tagremoval/tagremoval.h"
+
+namespace fs = std::filesystem;
+using files::Bytes;
+
+namespace {
+
+const Bytes Audio = files::Pattern(600);
+const Bytes Tagged = files::Join({files::Id3v2Header(100), Audio, files::Trailer()});
+const Bytes Cleaned = files::Join({Bytes(110, 0), Bytes(Audio.begin() + 100, Audio.end())});
+
+HANDLE OpenElsewhere(const std::string& path, DWORD access, DWORD share) {
+  return CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+}  // namespace
+
+TEST(ShareModeLetsOthersOnlyRead) {
+  files::TempFolder folder;
+  std::string path = folder.Text("a.mp3");
+  files::Write(path, Tagged);
+  // Held open elsewhere by a reader that shares reading only: ours, a writer, is refused.
+  HANDLE reader = OpenElsewhere(path, GENERIC_READ, FILE_SHARE_READ);
+  CHECK(reader != INVALID_HANDLE_VALUE);
+  RemoveTags(path.c_str());
+  CHECK(files::Read(path) == Tagged);
+  CloseHandle(reader);
+  // A reader that lets others write as well does not keep the file from being cleaned.
+  reader = OpenElsewhere(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  RemoveTags(path.c_str());
+  CloseHandle(reader);
+  CHECK(files::Read(path) == Cleaned);
+}
+
+// The tree is laid out by the host beforehand (Wine makes no links itself): a.mp3, sub\b.mp3
+// and sub\up, a link back to the top.
+TEST(LinkedFolderCyclesEnd) {
+  const char* top = std::getenv("VARDEL_CYCLE_TREE");
+  CHECK(top != nullptr);
+  if (top == nullptr) return;
+  StopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  CHECK(GetFileAttributesA((std::string(top) + "\\sub\\up").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+  FileListClear();
+  BuildFileList(top);
+  std::multiset<std::string> listed;
+  for (; FileListCount() > 0; FileListRemoveFront()) listed.insert(FileListFront());
+  std::string base = top;
+  CHECK(listed == (std::multiset<std::string>{base + "\\a.mp3", base + "\\sub\\b.mp3"}));
+  CloseHandle(StopEvent);
+  StopEvent = nullptr;
+}
