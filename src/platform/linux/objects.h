@@ -2,6 +2,9 @@
 // (fd << 1) | 1, so opening a file allocates nothing; every other handle points to an Object.
 #pragma once
 
+#include <condition_variable>
+#include <mutex>
+
 #include "platform.h"
 
 namespace platform {
@@ -33,6 +36,12 @@ BOOL CloseFind(Object* object);
 // A thread ended by TerminateThread runs no program code again: it stops for good at the
 // entry or the return of whatever platform call it is in or makes next.
 void StopIfAbandoned();
+bool CurrentThreadAbandoned();
+
+// Where a thread waits for another (the dialog's thread): TerminateThread wakes every waiter
+// here, and a wait must also end when CurrentThreadAbandoned() becomes true.
+std::mutex& RendezvousLock();
+std::condition_variable& Rendezvous();
 
 // Checks on the way into a platform call and again on the way out.
 struct AbandonGuard {

@@ -22,7 +22,8 @@ struct Event : Object {
 struct Thread : Object {
   std::mutex Lock;
   std::condition_variable Ended;
-  bool Done = false;
+  bool Done = false;     // ended for every wait: returned or terminated
+  bool Stopped = false;  // runs no program code any more: returned or parked for good
   DWORD ExitCode = STILL_ACTIVE;
   std::atomic<bool> Abandoned{false};
   std::atomic<int> References{2};  // the handle and the running thread
@@ -73,6 +74,7 @@ void RunThread(Thread* thread, LPTHREAD_START_ROUTINE start, LPVOID parameter) {
   DWORD code = start(parameter);
   {
     std::lock_guard<std::mutex> lock(thread->Lock);
+    thread->Stopped = true;
     if (!thread->Done) {
       thread->Done = true;
       thread->ExitCode = code;
@@ -82,10 +84,30 @@ void RunThread(Thread* thread, LPTHREAD_START_ROUTINE start, LPVOID parameter) {
   Release(thread);
 }
 
+std::mutex TheRendezvousLock;
+std::condition_variable TheRendezvous;
+
+void WakeForAbandonment() {
+  std::lock_guard<std::mutex> lock(TheRendezvousLock);
+  TheRendezvous.notify_all();
+}
+
 }  // namespace
 
+std::mutex& platform::RendezvousLock() { return TheRendezvousLock; }
+std::condition_variable& platform::Rendezvous() { return TheRendezvous; }
+
+bool platform::CurrentThreadAbandoned() {
+  return CurrentThread != nullptr && CurrentThread->Abandoned.load();
+}
+
 void platform::StopIfAbandoned() {
-  if (CurrentThread == nullptr || !CurrentThread->Abandoned.load()) return;
+  if (!CurrentThreadAbandoned()) return;
+  {
+    std::lock_guard<std::mutex> lock(CurrentThread->Lock);
+    CurrentThread->Stopped = true;
+  }
+  CurrentThread->Ended.notify_all();
   for (;;) pause();
 }
 
@@ -147,10 +169,12 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
   return thread;
 }
 
-// Keeps: the thread counts as ended at once, with the exit code given, for every wait and
+// Keeps: the thread counts as ended, with the exit code given, for every wait and
 // GetExitCodeThread. POSIX cannot end one thread of a process safely, so the thread is
 // abandoned instead: it stops for good at its next platform call, or on the way out of the
-// call it is in, and so never returns into the program.
+// call it is in (a wait for the dialog's thread gives up at once), and so never returns into
+// the program. Returns once it has stopped, so nothing it used is touched after this; that
+// takes no longer than the file or folder call it may be in.
 BOOL WINAPI TerminateThread(HANDLE handle, DWORD exitCode) {
   AbandonGuard guard;
   Thread* thread = As<Thread>(handle, Kind::Thread);
@@ -163,6 +187,9 @@ BOOL WINAPI TerminateThread(HANDLE handle, DWORD exitCode) {
     thread->Abandoned = true;
   }
   thread->Ended.notify_all();
+  WakeForAbandonment();
+  std::unique_lock<std::mutex> lock(thread->Lock);
+  thread->Ended.wait(lock, [thread] { return thread->Stopped; });
   return TRUE;
 }
 

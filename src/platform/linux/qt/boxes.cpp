@@ -1,0 +1,106 @@
+// Message boxes and the Shift key.
+#include <QtGui/QKeyEvent>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QMessageBox>
+#include <atomic>
+
+#include "window.h"
+#include "x11.h"
+
+namespace platform {
+namespace {
+
+std::atomic<bool> ShiftSeen{false};
+
+// Remembers the Shift state of every input event the application sees.
+class KeyboardWatch : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    QEvent::Type type = event->type();
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      bool shiftKey = key->key() == Qt::Key_Shift;
+      ShiftSeen = shiftKey ? type == QEvent::KeyPress
+                           : (key->modifiers() & Qt::ShiftModifier) != 0;
+    } else if (type == QEvent::MouseButtonPress || type == QEvent::MouseMove) {
+      ShiftSeen = (static_cast<QInputEvent*>(event)->modifiers() & Qt::ShiftModifier) != 0;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+QMessageBox* MakeBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  Window* window = FindWindow(owner);
+  auto* box = new QMessageBox(window != nullptr ? window->widget : nullptr);
+  box->setTextFormat(Qt::PlainText);
+  box->setText(QString::fromLocal8Bit(text));
+  box->setWindowTitle(caption != nullptr ? QString::fromLocal8Bit(caption) : QString("Error"));
+  if (type & MB_ICONQUESTION) box->setIcon(QMessageBox::Question);
+  if (type & MB_ICONERROR) box->setIcon(QMessageBox::Critical);
+  if ((type & 0xF) == MB_YESNO) {
+    box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box->setDefaultButton(QMessageBox::Yes);
+  } else {
+    box->setStandardButtons(QMessageBox::Ok);
+  }
+  box->setWindowModality(window != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+  return box;
+}
+
+int Answer(int button) {
+  if (button == QMessageBox::Yes) return IDYES;
+  if (button == QMessageBox::No) return IDNO;
+  return IDOK;
+}
+
+}  // namespace
+
+void WatchKeyboard() {
+  qApp->installEventFilter(new KeyboardWatch(qApp));
+  if (QGuiApplication::platformName() == "xcb") X11OpenKeyboard();
+}
+
+}  // namespace platform
+
+using namespace platform;
+
+// Keeps: a box with the text, caption (nullptr: "Error"), icon and Yes/No or OK buttons asked
+// for, modal to its owner, returning IDYES, IDNO or IDOK. On the dialog's thread it runs its own
+// loop; from another thread it is opened on the dialog's thread without a loop of its own there
+// and the caller waits for the answer, so a box opened from the worker and one opened by the
+// dialog stay answerable together. Maps to QMessageBox with plain text.
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  if (OnDialogThread()) {
+    QMessageBox* box = MakeBox(owner, text, caption, type);
+    int answer = Answer(box->exec());
+    delete box;
+    return answer;
+  }
+  Call call;
+  call.window = owner;
+  call.text = text;
+  call.caption = caption;
+  call.type = type;
+  call.work = [](Call& call) {
+    QMessageBox* box = MakeBox(call.window, call.text, call.caption, call.type);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QMessageBox::finished, box,
+                     [&call, box] { Complete(call, Answer(box->standardButton(box->clickedButton()))); });
+    box->open();
+  };
+  return static_cast<int>(RunOnDialogThread(call));
+}
+
+// Keeps: the high-order bit (0x8000) set while the key is held down at this moment, without
+// waiting for the dialog's thread; only VK_SHIFT is known. Maps, under X11, to XQueryKeymap
+// on a connection of our own; elsewhere (the offscreen platform) to the Shift state of the
+// last input event the application saw.
+SHORT WINAPI GetKeyState(int key) {
+  if (key != VK_SHIFT) return 0;
+  bool held = false;
+  if (!X11ShiftHeld(&held)) held = ShiftSeen.load();
+  return static_cast<SHORT>(held ? 0x8000 : 0);
+}

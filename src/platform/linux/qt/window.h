@@ -1,0 +1,92 @@
+// Windows of the Qt user side. A window handle points to a Window record; the dialog and its
+// controls live in one Dialog, made by DialogBoxParamA and freed when it returns.
+#pragma once
+
+#include <QtCore/QEventLoop>
+#include <QtWidgets/QDialog>
+
+#include "platform.h"
+#include "template.h"
+
+namespace platform {
+
+enum class WindowKind { Dialog, Button, Progress, Static };
+
+struct Dialog;
+
+struct Window {
+  WindowKind kind;
+  int id;
+  QWidget* widget;
+  Dialog* dialog;
+  // The progress bar's state, as the control keeps it.
+  int low = 0;
+  int high = 100;
+  int step = 10;
+  int position = 0;
+};
+
+inline constexpr int MaxControls = 16;
+
+struct Dialog {
+  Window self;
+  Window controls[MaxControls];
+  int controlCount = 0;
+  DLGPROC procedure = nullptr;
+  QDialog* widget = nullptr;
+  QEventLoop* loop = nullptr;
+  bool ended = false;
+  INT_PTR result = 0;
+};
+
+inline HWND HandleOf(Window* window) { return reinterpret_cast<HWND>(window); }
+
+// The record of a window of a dialog that is still open, or nullptr. Dialog's thread only.
+Window* FindWindow(HWND handle);
+
+// The control with this identifier; any thread, since a dialog's records do not change.
+Window* FindControl(HWND dialog, int id);
+
+// Hands a message to the dialog's procedure. Dialog's thread only.
+LRESULT DeliverToDialog(Dialog* dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Handles a message or a new text for a window. Dialog's thread only.
+LRESULT HandleMessage(Window* window, UINT message, WPARAM wParam, LPARAM lParam);
+void ApplyText(Window* window, LPCSTR text);
+
+// The application, made on first use; false (and one line on stderr) when there is no display.
+bool EnsureApplication();
+bool OnDialogThread();
+
+// A call made on the dialog's thread on behalf of another thread, which waits until Complete.
+struct Call {
+  void (*work)(Call& call);
+  HWND window = nullptr;
+  UINT message = 0;
+  WPARAM wParam = 0;
+  LPARAM lParam = 0;
+  LPCSTR text = nullptr;
+  LPCSTR caption = nullptr;
+  UINT type = 0;
+  LRESULT result = 0;
+  bool done = false;
+};
+
+// Runs call.work on the dialog's thread: at once when already on it, otherwise queued for it
+// while this thread waits until the work has called Complete. A thread abandoned meanwhile
+// stops for good instead of returning.
+LRESULT RunOnDialogThread(Call& call);
+void Complete(Call& call, LRESULT result);
+
+// Queues a message for the dialog's thread without waiting; false when there is no dialog.
+bool QueuePosted(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Starts serving queued calls (the application just made) and drops the calls left when a
+// dialog ends: their threads have ended or been abandoned.
+void StartServingCalls();
+void DropQueuedCalls();
+
+// The Shift state the application last saw, kept up to date by its event filter.
+void WatchKeyboard();
+
+}  // namespace platform

@@ -1,0 +1,14 @@
+// What the user side asks of the X server directly, kept apart from Qt's headers (Xlib's macros
+// clash with them).
+#pragma once
+
+namespace platform {
+
+// Whether XOpenDisplay reaches the display DISPLAY names.
+bool X11DisplayReachable();
+
+// Opens our own connection for the keyboard's state; X11ShiftHeld is false (unknown) without.
+void X11OpenKeyboard();
+bool X11ShiftHeld(bool* held);
+
+}  // namespace platform
