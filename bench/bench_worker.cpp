@@ -50,8 +50,9 @@ int main(int argc, char** argv) {
     BuildFileList(top.c_str());
     double scan = Seconds(start);
     FileListClear();
-    std::printf("round %d: %d files, run %.3f s = %.0f files/s; scan alone %.4f s; %zu user calls\n",
-                round, count, run, count / run, scan, recorder::Log.size());
+    std::printf(
+        "round %d: %d files, run %.3f s = %.0f files/s; scan alone %.4f s; %zu user calls\n", round,
+        count, run, count / run, scan, recorder::Log.size());
   }
   return 0;
 }

@@ -105,7 +105,8 @@ TEST(TrailingSeparatorIsDoubled) {
   files::TempFolder folder;
   Touch(folder.Path() / "a.mp3");
   const std::string sep = PathSeparator;
-  CHECK(Build(folder.Text() + sep) == std::vector<std::string>{folder.Text() + sep + sep + "a.mp3"});
+  CHECK(Build(folder.Text() + sep) ==
+        std::vector<std::string>{folder.Text() + sep + sep + "a.mp3"});
 }
 
 TEST(EmptyAndUnreadableFoldersGiveNothing) {

@@ -38,8 +38,7 @@ TEST(HeaderOnlyKeepsLengthAndZeroesRegion) {
   CHECK(Clean(Join({Id3v2Header(100), Pattern(100, 5), audio})) == Join({Zeros(110), audio}));
   // Size 0 still zeroes the 10 header bytes; the flags byte has no say.
   CHECK(Clean(Join({Id3v2Header(0), audio})) == Join({Zeros(10), audio}));
-  CHECK(Clean(Join({Id3v2Header(20, 4, 0, 0xFF), Pattern(20), audio})) ==
-        Join({Zeros(30), audio}));
+  CHECK(Clean(Join({Id3v2Header(20, 4, 0, 0xFF), Pattern(20), audio})) == Join({Zeros(30), audio}));
   // The largest size that fits 7 bits per byte, in a file far shorter than it.
   CHECK(Clean(Join({Id3v2Header(0x0FFFFFFF), audio})) == Zeros(3010));
 }

@@ -92,8 +92,13 @@ TEST(ThreeFilesShowTheShareFinishedBeforeEach) {
   files::TempFolder folder;
   std::vector<std::string> paths = ThreeFiles(folder);
   CHECK_EQ(run.Work(folder.Text()), 0u);
-  CHECK(recorder::Log == Join({Start, Range(3), Entry("0.0%", paths[0]), {Step},
-                               Entry("33.3%", paths[1]), {Step}, Entry("66.7%", paths[2]),
+  CHECK(recorder::Log == Join({Start,
+                               Range(3),
+                               Entry("0.0%", paths[0]),
+                               {Step},
+                               Entry("33.3%", paths[1]),
+                               {Step},
+                               Entry("66.7%", paths[2]),
                                {Step, Finish}}));
   for (const std::string& path : paths) CHECK(files::Read(path) == Cleaned);
 }
@@ -105,9 +110,16 @@ TEST(ShiftAsksPerFileAndNoSkipsButSteps) {
   recorder::ShiftHeld = {true, false, true};
   recorder::MessageBoxAnswers = {IDNO, IDYES};
   CHECK_EQ(run.Work(folder.Text()), 0u);
-  auto ask = [](const std::string& path) { return "MessageBoxA dialog " + path + " | Confirm | 36"; };
-  CHECK(recorder::Log == Join({Start, Range(3), Entry("0.0%", paths[0]), {ask(paths[0]), Step},
-                               Entry("33.3%", paths[1]), {Step}, Entry("66.7%", paths[2]),
+  auto ask = [](const std::string& path) {
+    return "MessageBoxA dialog " + path + " | Confirm | 36";
+  };
+  CHECK(recorder::Log == Join({Start,
+                               Range(3),
+                               Entry("0.0%", paths[0]),
+                               {ask(paths[0]), Step},
+                               Entry("33.3%", paths[1]),
+                               {Step},
+                               Entry("66.7%", paths[2]),
                                {ask(paths[2]), Step, Finish}}));
   CHECK(files::Read(paths[0]) == Tagged);
   CHECK(files::Read(paths[1]) == Cleaned);
@@ -156,8 +168,8 @@ TEST(StopAfterFileFinishesItButNeitherCountsNorSteps) {
     if (line == "SetWindowTextA filename " + paths[1]) SetEvent(StopEvent);
   };
   CHECK_EQ(run.Work(folder.Text()), 0u);
-  CHECK(recorder::Log == Join({Start, Range(3), Entry("0.0%", paths[0]), {Step},
-                               Entry("33.3%", paths[1])}));
+  CHECK(recorder::Log ==
+        Join({Start, Range(3), Entry("0.0%", paths[0]), {Step}, Entry("33.3%", paths[1])}));
   CHECK(files::Read(paths[1]) == Cleaned);
   CHECK(files::Read(paths[2]) == Tagged);
   CHECK_EQ(FileListCount(), 2u);
@@ -173,9 +185,17 @@ TEST(EachPathOfTheListIsBuiltInTurn) {
   std::string top = folder.Text();
   const char* list[] = {single.c_str(), top.c_str(), "", nullptr};
   CHECK_EQ(WorkerThreadProc(list), 0u);
-  CHECK(recorder::Log == Join({Start, Range(5), Entry("0.0%", single), {Step},
-                               Entry("20.0%", paths[0]), {Step}, Entry("40.0%", paths[1]), {Step},
-                               Entry("60.0%", paths[2]), {Step}, Entry("80.0%", ""),
+  CHECK(recorder::Log == Join({Start,
+                               Range(5),
+                               Entry("0.0%", single),
+                               {Step},
+                               Entry("20.0%", paths[0]),
+                               {Step},
+                               Entry("40.0%", paths[1]),
+                               {Step},
+                               Entry("60.0%", paths[2]),
+                               {Step},
+                               Entry("80.0%", ""),
                                {Step, Finish}}));
   CHECK(files::Read(single) == Cleaned);
 }

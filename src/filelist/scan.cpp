@@ -17,9 +17,9 @@ struct FolderIdentity {
 std::vector<FolderIdentity> OpenFolders;
 
 bool ReadIdentity(const std::string& folder, FolderIdentity* identity) {
-  HANDLE handle = CreateFileA(folder.c_str(), 0,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle =
+      CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION information;
   BOOL ok = GetFileInformationByHandle(handle, &information);

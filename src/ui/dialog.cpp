@@ -9,8 +9,8 @@ BOOL OnInitDialog(HWND window, LPARAM paths) {
   StopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (StopEvent != nullptr) {
     DWORD threadId = 0;
-    WorkerThread = CreateThread(nullptr, 0, WorkerThreadProc, reinterpret_cast<LPVOID>(paths), 0,
-                                &threadId);
+    WorkerThread =
+        CreateThread(nullptr, 0, WorkerThreadProc, reinterpret_cast<LPVOID>(paths), 0, &threadId);
   }
   if (StopEvent == nullptr || WorkerThread == nullptr) {
     MessageBoxA(window, "Error creating worker thread!", nullptr, MB_ICONERROR | MB_OK);

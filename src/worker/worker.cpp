@@ -40,7 +40,8 @@ void ProcessEntry(const Controls& controls, LPCSTR path, double percentDone) {
   std::snprintf(percentText, sizeof percentText, "%.01f%%", percentDone);
   SetWindowTextA(controls.Percent, percentText);
   SetWindowTextA(controls.FileName, path);
-  if (ShiftHeld() && MessageBoxA(DialogWindow, path, "Confirm", MB_YESNO | MB_ICONQUESTION) != IDYES) {
+  if (ShiftHeld() &&
+      MessageBoxA(DialogWindow, path, "Confirm", MB_YESNO | MB_ICONQUESTION) != IDYES) {
     return;
   }
   RemoveTags(path);

@@ -16,7 +16,8 @@ namespace {
 // What a file must hold after cleaning, worked out on its bytes in memory.
 Bytes Expected(Bytes bytes) {
   if (bytes.size() < 128) return bytes;
-  if (std::memcmp(bytes.data() + bytes.size() - 128, "TAG", 3) == 0) bytes.resize(bytes.size() - 128);
+  if (std::memcmp(bytes.data() + bytes.size() - 128, "TAG", 3) == 0)
+    bytes.resize(bytes.size() - 128);
   if (bytes.size() < 10 || std::memcmp(bytes.data(), "ID3", 3) != 0) return bytes;
   if (bytes[3] == 0xFF || bytes[4] == 0xFF) return bytes;
   size_t region = 10;

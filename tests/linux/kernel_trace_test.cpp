@@ -57,25 +57,25 @@ size_t CountStarting(const Lines& lines, const std::string& prefix) {
 TEST(RemoveTagsMakesOnlyTheCallsItNeeds) {
   files::TempFolder folder;
   std::string path = folder.Text("a.mp3");
-  files::Write(path, files::Join({files::Id3v2Header(5000), files::Pattern(9000), files::Trailer()}));
-  CHECK(TraceRemoveTags(path) == (Lines{Open, "GetFileType 1", "SetFilePointerEx -128 2 ok",
-                                        "ReadFile 3 -> 3 ok", "SetFilePointerEx -128 2 ok",
-                                        "SetEndOfFile ok", "SetFilePointerEx 0 0 ok",
-                                        "ReadFile 10 -> 10 ok", "SetFilePointerEx 0 0 ok",
-                                        "WriteFile 4096 ZeroBlock ok", "WriteFile 914 ZeroBlock ok",
-                                        "CloseHandle ok"}));
+  files::Write(path,
+               files::Join({files::Id3v2Header(5000), files::Pattern(9000), files::Trailer()}));
+  CHECK(TraceRemoveTags(path) ==
+        (Lines{Open, "GetFileType 1", "SetFilePointerEx -128 2 ok", "ReadFile 3 -> 3 ok",
+               "SetFilePointerEx -128 2 ok", "SetEndOfFile ok", "SetFilePointerEx 0 0 ok",
+               "ReadFile 10 -> 10 ok", "SetFilePointerEx 0 0 ok", "WriteFile 4096 ZeroBlock ok",
+               "WriteFile 914 ZeroBlock ok", "CloseHandle ok"}));
   files::Write(path, files::Pattern(300));
-  CHECK(TraceRemoveTags(path) == (Lines{Open, "GetFileType 1", "SetFilePointerEx -128 2 ok",
-                                        "ReadFile 3 -> 3 ok", "SetFilePointerEx 0 0 ok",
-                                        "ReadFile 10 -> 10 ok", "CloseHandle ok"}));
+  CHECK(TraceRemoveTags(path) ==
+        (Lines{Open, "GetFileType 1", "SetFilePointerEx -128 2 ok", "ReadFile 3 -> 3 ok",
+               "SetFilePointerEx 0 0 ok", "ReadFile 10 -> 10 ok", "CloseHandle ok"}));
   files::Write(path, files::Pattern(127));
   CHECK(TraceRemoveTags(path) ==
         (Lines{Open, "GetFileType 1", "SetFilePointerEx -128 2 failed", "CloseHandle ok"}));
   files::Write(path, files::Trailer());
-  CHECK(TraceRemoveTags(path) == (Lines{Open, "GetFileType 1", "SetFilePointerEx -128 2 ok",
-                                        "ReadFile 3 -> 3 ok", "SetFilePointerEx -128 2 ok",
-                                        "SetEndOfFile ok", "SetFilePointerEx 0 0 ok",
-                                        "ReadFile 10 -> 0 ok", "CloseHandle ok"}));
+  CHECK(TraceRemoveTags(path) ==
+        (Lines{Open, "GetFileType 1", "SetFilePointerEx -128 2 ok", "ReadFile 3 -> 3 ok",
+               "SetFilePointerEx -128 2 ok", "SetEndOfFile ok", "SetFilePointerEx 0 0 ok",
+               "ReadFile 10 -> 0 ok", "CloseHandle ok"}));
 }
 
 TEST(OnlyRegularFilesAreOpenedForWork) {
@@ -125,7 +125,8 @@ TEST(ScanEnumeratesEachFolderOnceAndStopsEnteringFolders) {
   std::set<std::string> names;
   for (const std::string& path : listed) names.insert(fs::path(path).filename().string());
   CHECK_EQ(listed.size(), 3u);
-  CHECK(names.count("a.mp3") && names.count("z.mp3") && (names.count("one.mp3") ^ names.count("two.mp3")));
+  CHECK(names.count("a.mp3") && names.count("z.mp3") &&
+        (names.count("one.mp3") ^ names.count("two.mp3")));
 }
 
 TEST(LinksAreFollowedButCyclesEnd) {
@@ -157,7 +158,8 @@ TEST(NamesAreBytesPassedUnchanged) {
   StopEventForTest stop;
   files::TempFolder folder;
   std::string name = folder.Text() + "/\xff\xfe caf\xe9.mp3";
-  files::Write(name, files::Join({files::Id3v2Header(20), files::Pattern(20), files::Pattern(400)}));
+  files::Write(name,
+               files::Join({files::Id3v2Header(20), files::Pattern(20), files::Pattern(400)}));
   CHECK(Build(folder.Text()) == std::vector<std::string>{name});
   RemoveTags(name.c_str());
   CHECK(files::Read(name) == files::Join({Bytes(30, 0), files::Pattern(400)}));

@@ -41,8 +41,7 @@ HANDLE __real_FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA);
 
 HANDLE __wrap_CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flags, HANDLE templateFile) {
-  HANDLE file =
-      __real_CreateFileA(path, access, share, security, disposition, flags, templateFile);
+  HANDLE file = __real_CreateFileA(path, access, share, security, disposition, flags, templateFile);
   return Log(file, "CreateFileA " + std::to_string(access) + " " + std::to_string(share) + " " +
                        std::to_string(disposition) + " " + std::to_string(flags) +
                        (file == INVALID_HANDLE_VALUE ? " failed" : " ok"));

@@ -22,8 +22,8 @@ void Equal(const A& actual, const B& expected, const char* text, const char* fil
 
 }  // namespace check
 
-#define TEST(name)                                              \
-  static void name();                                           \
+#define TEST(name)                                                   \
+  static void name();                                                \
   static const check::Registration name##_registration(#name, name); \
   static void name()
 

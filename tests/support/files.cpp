@@ -27,7 +27,8 @@ Bytes Read(const std::filesystem::path& path) {
 
 void Write(const std::filesystem::path& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 Bytes Pattern(size_t size, uint8_t seed) {
@@ -37,9 +38,16 @@ Bytes Pattern(size_t size, uint8_t seed) {
 }
 
 Bytes Id3v2Header(uint32_t tagSize, uint8_t version, uint8_t revision, uint8_t flags) {
-  return {'I', 'D', '3', version, revision, flags,
-          static_cast<uint8_t>((tagSize >> 21) & 0x7F), static_cast<uint8_t>((tagSize >> 14) & 0x7F),
-          static_cast<uint8_t>((tagSize >> 7) & 0x7F), static_cast<uint8_t>(tagSize & 0x7F)};
+  return {'I',
+          'D',
+          '3',
+          version,
+          revision,
+          flags,
+          static_cast<uint8_t>((tagSize >> 21) & 0x7F),
+          static_cast<uint8_t>((tagSize >> 14) & 0x7F),
+          static_cast<uint8_t>((tagSize >> 7) & 0x7F),
+          static_cast<uint8_t>(tagSize & 0x7F)};
 }
 
 Bytes Trailer(const char* marker) {

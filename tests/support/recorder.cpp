@@ -26,19 +26,26 @@ namespace {
 std::string WindowName(HWND window) {
   if (window == recorder::Dialog) return "dialog";
   switch (reinterpret_cast<uintptr_t>(window) - reinterpret_cast<uintptr_t>(recorder::Dialog)) {
-    case IDC_PROGRESS: return "progress";
-    case IDC_PERCENT: return "percent";
-    case IDC_FILENAME: return "filename";
+    case IDC_PROGRESS:
+      return "progress";
+    case IDC_PERCENT:
+      return "percent";
+    case IDC_FILENAME:
+      return "filename";
   }
   return "window?";
 }
 
 std::string MessageName(UINT message) {
   switch (message) {
-    case PBM_SETRANGE32: return "PBM_SETRANGE32";
-    case PBM_SETSTEP: return "PBM_SETSTEP";
-    case PBM_STEPIT: return "PBM_STEPIT";
-    case WM_USER: return "WM_USER";
+    case PBM_SETRANGE32:
+      return "PBM_SETRANGE32";
+    case PBM_SETSTEP:
+      return "PBM_SETSTEP";
+    case PBM_STEPIT:
+      return "PBM_STEPIT";
+    case WM_USER:
+      return "WM_USER";
   }
   return std::to_string(message);
 }

@@ -144,9 +144,12 @@ BOOL WINAPI CloseHandle(HANDLE object) {
   Object* target = ObjectFromHandle(object);
   if (target == nullptr) return FALSE;
   switch (target->kind) {
-    case Kind::Event: return CloseEvent(target);
-    case Kind::Thread: return CloseThread(target);
-    case Kind::Find: return FALSE;
+    case Kind::Event:
+      return CloseEvent(target);
+    case Kind::Thread:
+      return CloseThread(target);
+    case Kind::Find:
+      return FALSE;
   }
   return FALSE;
 }

@@ -208,4 +208,3 @@ BOOL platform::CloseThread(Object* object) {
   Release(static_cast<Thread*>(object));
   return TRUE;
 }
-

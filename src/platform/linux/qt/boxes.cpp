@@ -23,9 +23,8 @@ class KeyboardWatch : public QObject {
     if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
       auto* key = static_cast<QKeyEvent*>(event);
       bool shiftKey = key->key() == Qt::Key_Shift;
-      ShiftSeen = shiftKey ? type == QEvent::KeyPress
-                           : (key->modifiers() & Qt::ShiftModifier) != 0;
-    } else if (type == QEvent::MouseButtonPress || type == QEvent::MouseMove) {
+      ShiftSeen = shiftKey ? type == QEvent::KeyPress : (key->modifiers() & Qt::ShiftModifier) != 0;
+    } else if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease) {
       ShiftSeen = (static_cast<QInputEvent*>(event)->modifiers() & Qt::ShiftModifier) != 0;
     }
     return QObject::eventFilter(watched, event);
@@ -87,8 +86,9 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   call.work = [](Call& call) {
     QMessageBox* box = MakeBox(call.window, call.text, call.caption, call.type);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(box, &QMessageBox::finished, box,
-                     [&call, box] { Complete(call, Answer(box->standardButton(box->clickedButton()))); });
+    QObject::connect(box, &QMessageBox::finished, box, [&call, box] {
+      Complete(call, Answer(box->standardButton(box->clickedButton())));
+    });
     box->open();
   };
   return static_cast<int>(RunOnDialogThread(call));

@@ -23,8 +23,8 @@ struct Posted {
 };
 
 int WakeFd = -1;
-std::vector<Call*> Calls;    // under RendezvousLock()
-std::vector<Posted> Posts;   // under RendezvousLock()
+std::vector<Call*> Calls;   // under RendezvousLock()
+std::vector<Posted> Posts;  // under RendezvousLock()
 
 void Wake() {
   uint64_t one = 1;

@@ -1,0 +1,330 @@
+// The progress dialog and its stop protocol, on the real Qt dialog (offscreen platform), with
+// real files and real input events. The gate holds the worker at a known kernel call.
+#include <chrono>
+#include <thread>
+
+#include "driver.h"
+#include "platform.h"
+#include "gate.h"
+#include "support/check.h"
+#include "support/files.h"
+
+using namespace driver;
+
+namespace {
+
+const files::Bytes Tagged = files::Join(
+    {files::Id3v2Header(300), files::Pattern(300), files::Pattern(2000, 7), files::Trailer()});
+
+bool Cleaned(const std::string& path) {
+  files::Bytes bytes = files::Read(path);
+  files::Bytes expected(Tagged.begin(), Tagged.end() - 128);
+  std::fill(expected.begin(), expected.begin() + 310, 0);
+  return bytes == expected;
+}
+
+bool Untouched(const std::string& path) { return files::Read(path) == Tagged; }
+
+// A folder with three tagged files; names returns their paths.
+std::vector<std::string> ThreeFiles(files::TempFolder& folder, const char* middle = "b.mp3") {
+  std::vector<std::string> names = {folder.Text("a.mp3"), folder.Text(middle),
+                                    folder.Text("c.mp3")};
+  for (const std::string& name : names) files::Write(name, Tagged);
+  return names;
+}
+
+// The file the worker is at: the path line's text.
+std::string Current() { return Text(Label(1)); }
+
+std::string Question = "Are you sure you want to stop?";
+
+// The worker is held at the gate and the dialog is on screen.
+bool HeldAndShown() { return gate::Reached() && Dialog() != nullptr && Dialog()->isVisible(); }
+
+void ReleaseShift() {
+  QWidget somewhere;
+  PressShift(&somewhere, false);
+}
+
+// Opens the stop question by one of the three stop commands.
+void AskToStop(int how) {
+  Later([how] {
+    if (how == 0) Click(CancelButton());
+    if (how == 1) PressEscape(Dialog());
+    if (how == 2) Dialog()->close();
+  });
+}
+
+}  // namespace
+
+TEST(CompletedRunShowsProgressAndEndsWithZeroWithoutAQuestion) {
+  gate::Reset();
+  files::TempFolder folder;
+  std::vector<std::string> names = ThreeFiles(folder);
+  std::vector<std::string> percents;
+  int result = Run({folder.Text()}, {[&] {
+                     QDialog* dialog = Dialog();
+                     if (dialog == nullptr || !dialog->isVisible()) return false;
+                     CHECK_EQ(dialog->pos().x(), 0);
+                     CHECK_EQ(dialog->pos().y(), 0);
+                     CHECK(dialog->focusWidget() == CancelButton());
+                     CHECK_EQ(CancelButton()->text().toStdString(), std::string("Cancel"));
+                     // The layout of the template: percentage above the bar, path line below,
+                     // Cancel at the bottom right, all inside the dialog.
+                     CHECK(Label(0)->geometry().bottom() < Bar()->geometry().top());
+                     CHECK(Label(1)->geometry().top() > Bar()->geometry().bottom());
+                     CHECK(CancelButton()->geometry().top() > Label(1)->geometry().bottom());
+                     CHECK(dialog->rect().contains(CancelButton()->geometry()));
+                     CHECK(CancelButton()->geometry().left() > dialog->width() / 2);
+                     return true;
+                   }});
+  CHECK_EQ(result, 0);
+  CHECK(BoxesSeen().empty());
+  for (const std::string& name : names) CHECK(Cleaned(name));
+}
+
+TEST(EveryStopCommandAsksAndNoLeavesTheRunGoingUnchanged) {
+  gate::Reset();
+  gate::Arm(gate::At::Write);
+  files::TempFolder folder;
+  std::vector<std::string> names = ThreeFiles(folder);
+  std::string percent, path;
+  int value = -1;
+  std::vector<driver::Step> steps = {[&] {
+    if (!HeldAndShown()) return false;
+    percent = Text(Label(0));
+    path = Current();
+    value = Bar()->value();
+    return true;
+  }};
+  for (int how = 0; how < 3; ++how) {
+    steps.push_back([how] {
+      AskToStop(how);
+      return true;
+    });
+    steps.push_back([] {
+      QMessageBox* box = Box(Question);
+      if (box == nullptr) return false;
+      CHECK_EQ(box->windowTitle().toStdString(), std::string("Question"));
+      CHECK(box->button(QMessageBox::Yes) != nullptr && box->button(QMessageBox::No) != nullptr);
+      QAbstractButton* no = box->button(QMessageBox::No);
+      Later([no] { Click(no); });
+      return true;
+    });
+    steps.push_back([&] {
+      if (Box(Question) != nullptr) return false;
+      CHECK(Dialog()->isVisible());
+      CHECK_EQ(Text(Label(0)), percent);
+      CHECK_EQ(Current(), path);
+      CHECK_EQ(Bar()->value(), value);
+      return true;
+    });
+  }
+  steps.push_back([] {
+    gate::Open();
+    return true;
+  });
+  CHECK_EQ(Run({folder.Text()}, steps), 0);
+  CHECK_EQ(BoxesSeen().size(), 3u);
+  CHECK_EQ(percent, std::string("0.0%"));
+  CHECK_EQ(value, 0);
+  for (const std::string& name : names) CHECK(Cleaned(name));
+}
+
+// Yes while the worker is inside a file: it finishes that file, sees the stop and ends by
+// itself; no other file is touched.
+TEST(YesWhileCleaningAFileEndsWithZero) {
+  gate::Reset();
+  gate::Arm(gate::At::Write);
+  files::TempFolder folder;
+  std::vector<std::string> names = ThreeFiles(folder);
+  std::string first;
+  int result = Run({folder.Text()}, {[&] {
+                                       if (!HeldAndShown()) return false;
+                                       first = Current();
+                                       AskToStop(0);
+                                       return true;
+                                     },
+                                     [] {
+                                       QMessageBox* box = Box(Question);
+                                       if (box == nullptr) return false;
+                                       gate::OpenAfterStop();
+                                       QAbstractButton* yes = box->button(QMessageBox::Yes);
+                                       Later([yes] { Click(yes); });
+                                       return true;
+                                     }});
+  CHECK_EQ(result, 0);
+  for (const std::string& name : names) CHECK(name == first ? Cleaned(name) : Untouched(name));
+}
+
+// Yes while the list is being built: the scan enters no further folder, and the worker's next
+// action, the progress bar's range, waits on the dialog's thread, which is waiting for the
+// worker. It is ended after the grace period and never touches a file, not even later.
+TEST(YesDuringTheListBuildingEndsWithOneAndChangesNothing) {
+  gate::Reset();
+  files::TempFolder folder;
+  std::filesystem::create_directories(folder.Path() / "sub" / "deeper");
+  std::vector<std::string> names = ThreeFiles(folder);
+  names.push_back(folder.Text("sub/deeper/d.mp3"));
+  files::Write(names.back(), Tagged);
+  gate::Arm(gate::At::Find, "sub");
+  int result = Run({folder.Text()}, {[] {
+                                       if (!HeldAndShown()) return false;
+                                       CHECK_EQ(Current(), std::string("Building file list..."));
+                                       AskToStop(1);
+                                       return true;
+                                     },
+                                     [] {
+                                       QMessageBox* box = Box(Question);
+                                       if (box == nullptr) return false;
+                                       gate::OpenAfterStop();
+                                       QAbstractButton* yes = box->button(QMessageBox::Yes);
+                                       Later([yes] { Click(yes); });
+                                       return true;
+                                     }});
+  CHECK_EQ(result, 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  for (const std::string& name : names) CHECK(Untouched(name));
+}
+
+// Shift held: one "Confirm" box per file with its path as the text, shown literally; No skips
+// the file and the run still ends normally.
+TEST(ShiftAsksBeforeEachFileAndNoSkipsIt) {
+  gate::Reset();
+  files::TempFolder folder;
+  std::vector<std::string> names = ThreeFiles(folder, "b&c <b>x 100%.mp3");
+  const std::string& skipped = names[1];
+  std::filesystem::create_directories(folder.Path() / "sub");
+  gate::Arm(gate::At::Find, "sub");
+  std::vector<std::string> asked;
+  auto answer = [&] {
+    QMessageBox* box = nullptr;
+    for (const std::string& name : names) {
+      bool done = std::find(asked.begin(), asked.end(), name) != asked.end();
+      if (!done && (box = Box(name)) != nullptr) break;
+    }
+    if (box == nullptr) return false;
+    std::string text = box->text().toLocal8Bit().toStdString();
+    CHECK_EQ(Current(), text);
+    CHECK_EQ(Label(1)->textFormat(), Qt::PlainText);
+    CHECK_EQ(box->windowTitle().toStdString(), std::string("Confirm"));
+    asked.push_back(text);
+    QAbstractButton* button = box->button(text == skipped ? QMessageBox::No : QMessageBox::Yes);
+    Later([button] { Click(button, true); });
+    return true;
+  };
+  int result = Run({folder.Text()}, {[] {
+                                       if (!HeldAndShown()) return false;
+                                       PressShift(Dialog(), true);
+                                       gate::Open();
+                                       return true;
+                                     },
+                                     answer, answer, answer});
+  ReleaseShift();
+  CHECK_EQ(result, 0);
+  CHECK_EQ(asked.size(), 3u);
+  for (const std::string& name : names) CHECK(name == skipped ? Untouched(name) : Cleaned(name));
+}
+
+// The stop question and a "Confirm" box from the worker are open together and both stay
+// answerable. Yes to the question while the worker waits on its box ends the run with 1.
+TEST(StopQuestionAndConfirmBoxStayAnswerableTogether) {
+  gate::Reset();
+  files::TempFolder folder;
+  std::vector<std::string> names = ThreeFiles(folder);
+  gate::Arm(gate::At::Write);
+  std::string first, second;
+  QMessageBox* question = nullptr;
+  auto confirmOther = [&](const std::string& not1, const std::string& not2) -> QMessageBox* {
+    for (const std::string& name : names) {
+      if (name != not1 && name != not2 && Box(name) != nullptr) return Box(name);
+    }
+    return nullptr;
+  };
+  int result = Run({folder.Text()}, {[&] {
+                                       if (!HeldAndShown()) return false;
+                                       first = Current();
+                                       AskToStop(0);
+                                       return true;
+                                     },
+                                     [&] {
+                                       if ((question = Box(Question)) == nullptr) return false;
+                                       PressShift(question, true);
+                                       gate::Open();
+                                       return true;
+                                     },
+                                     [&] {
+                                       QMessageBox* box = confirmOther(first, "");
+                                       if (box == nullptr) return false;
+                                       second = box->text().toLocal8Bit().toStdString();
+                                       CHECK(question->isVisible());
+                                       QAbstractButton* yes = box->button(QMessageBox::Yes);
+                                       Later([yes] { Click(yes, true); });
+                                       return true;
+                                     },
+                                     [&] {
+                                       QMessageBox* box = confirmOther(first, second);
+                                       if (box == nullptr) return false;
+                                       CHECK(Box(Question) == question);
+                                       QAbstractButton* yes = question->button(QMessageBox::Yes);
+                                       Later([yes] { Click(yes, true); });
+                                       return true;
+                                     }});
+  ReleaseShift();
+  CHECK_EQ(result, 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  for (const std::string& name : names) {
+    CHECK(name == first || name == second ? Cleaned(name) : Untouched(name));
+  }
+}
+
+// The run completes while the stop question is open: the finish is handled inside the box, and
+// answering Yes afterwards stops, waits on and closes nothing a second time.
+TEST(YesAfterTheRunFinishedKeepsTheFirstResult) {
+  gate::Reset();
+  files::TempFolder folder;
+  std::vector<std::string> names = ThreeFiles(folder);
+  gate::Arm(gate::At::Write);
+  QMessageBox* question = nullptr;
+  int result = Run({folder.Text()}, {[] {
+                                       if (!HeldAndShown()) return false;
+                                       AskToStop(2);
+                                       return true;
+                                     },
+                                     [&] {
+                                       if ((question = Box(Question)) == nullptr) return false;
+                                       gate::Open();
+                                       return true;
+                                     },
+                                     [&] {
+                                       // All cleaned: the worker has posted its finish.
+                                       for (const std::string& name : names) {
+                                         if (!Cleaned(name)) return false;
+                                       }
+                                       std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                                       QAbstractButton* yes = question->button(QMessageBox::Yes);
+                                       Later([yes] { Click(yes); });
+                                       return true;
+                                     }});
+  CHECK_EQ(result, 0);
+  CHECK(!gate::StopSet());
+}
+
+TEST(FailedWorkerStartShowsTheErrorAndEndsWithOne) {
+  gate::Reset();
+  gate::FailNextCreateEvent();
+  files::TempFolder folder;
+  std::vector<std::string> names = ThreeFiles(folder);
+  int result = Run({folder.Text()}, {[] {
+                     QMessageBox* box = Box("Error creating worker thread!");
+                     if (box == nullptr) return false;
+                     CHECK_EQ(box->windowTitle().toStdString(), std::string("Error"));
+                     CHECK_EQ(box->icon(), QMessageBox::Critical);
+                     CHECK(box->button(QMessageBox::Ok) != nullptr);
+                     QAbstractButton* ok = box->button(QMessageBox::Ok);
+                     Later([ok] { Click(ok); });
+                     return true;
+                   }});
+  CHECK_EQ(result, 1);
+  for (const std::string& name : names) CHECK(Untouched(name));
+}

@@ -1,0 +1,124 @@
+#include "driver.h"
+
+#include <QtCore/QPointer>
+#include <QtCore/QTimer>
+#include <QtTest/QTest>
+#include <QtWidgets/QApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "filelist/filelist.h"
+#include "ui/ui.h"
+
+namespace driver {
+namespace {
+
+std::vector<std::string> Seen;
+std::vector<QPointer<QMessageBox>> Known;
+
+void NoteBoxes() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* box = qobject_cast<QMessageBox*>(widget);
+    if (box == nullptr || !box->isVisible()) continue;
+    if (std::find(Known.begin(), Known.end(), box) != Known.end()) continue;
+    Known.push_back(box);
+    Seen.push_back(box->windowTitle().toStdString() + "|" + box->text().toStdString());
+  }
+}
+
+QApplication* Application() {
+  static int argc = 1;
+  static char name[] = "dialog_test";
+  static char* argv[] = {name, nullptr};
+  static QApplication* application = [] {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    return new QApplication(argc, argv);
+  }();
+  return application;
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& paths, std::vector<Step> steps) {
+  Application();
+  Seen.clear();
+  Known.clear();
+  // The list is the process's: a stopped run leaves its entries in it.
+  FileListClear();
+  std::vector<const char*> list;
+  for (const std::string& path : paths) list.push_back(path.c_str());
+  list.push_back(nullptr);
+  size_t next = 0;
+  auto started = std::chrono::steady_clock::now();
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    NoteBoxes();
+    if (next < steps.size() && steps[next]()) {
+      ++next;
+      started = std::chrono::steady_clock::now();
+    }
+    if (std::chrono::steady_clock::now() - started > std::chrono::seconds(20)) {
+      std::printf("  step %zu of %zu never passed; giving up\n", next + 1, steps.size());
+      std::fflush(stdout);
+      std::_Exit(2);
+    }
+  });
+  timer.start(2);
+  int result = ProgramMain(nullptr, list.data());
+  if (next < steps.size()) {
+    std::printf("  the dialog ended at step %zu of %zu\n", next + 1, steps.size());
+  }
+  return result;
+}
+
+void Later(std::function<void()> action) { QTimer::singleShot(0, action); }
+
+QDialog* Dialog() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* dialog = qobject_cast<QDialog*>(widget);
+    if (dialog != nullptr && qobject_cast<QMessageBox*>(widget) == nullptr &&
+        dialog->windowTitle() == "Vardel") {
+      return dialog;
+    }
+  }
+  return nullptr;
+}
+
+QPushButton* CancelButton() { return Dialog() ? Dialog()->findChild<QPushButton*>() : nullptr; }
+QProgressBar* Bar() { return Dialog() ? Dialog()->findChild<QProgressBar*>() : nullptr; }
+
+QLabel* Label(int index) {
+  if (Dialog() == nullptr) return nullptr;
+  QList<QLabel*> labels = Dialog()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+  return index < labels.size() ? labels[index] : nullptr;
+}
+
+QMessageBox* Box(const std::string& text) {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* box = qobject_cast<QMessageBox*>(widget);
+    if (box != nullptr && box->isVisible() && box->text().toStdString() == text) return box;
+  }
+  return nullptr;
+}
+
+const std::vector<std::string>& BoxesSeen() { return Seen; }
+
+void Click(QAbstractButton* button, bool shift) {
+  QTest::mouseClick(button, Qt::LeftButton, shift ? Qt::ShiftModifier : Qt::NoModifier);
+}
+
+void PressShift(QWidget* where, bool down) {
+  if (down) {
+    QTest::keyPress(where, Qt::Key_Shift);
+  } else {
+    QTest::keyRelease(where, Qt::Key_Shift);
+  }
+}
+
+void PressEscape(QWidget* where) { QTest::keyClick(where, Qt::Key_Escape); }
+
+std::string Text(QLabel* label) { return label ? label->text().toLocal8Bit().toStdString() : "?"; }
+
+}  // namespace driver

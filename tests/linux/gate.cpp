@@ -1,0 +1,111 @@
+#include "gate.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "platform.h"
+
+namespace {
+
+std::mutex Lock;
+std::condition_variable Changed;
+gate::At Armed = gate::At::Nothing;
+std::string Part;
+bool IsReached = false;
+bool IsOpen = false;
+bool IsStopSet = false;
+bool FailCreateEvent = false;
+
+void Pass(gate::At at, const char* text) {
+  std::unique_lock<std::mutex> lock(Lock);
+  if (Armed != at || (text != nullptr && std::string(text).find(Part) == std::string::npos)) return;
+  Armed = gate::At::Nothing;
+  IsReached = true;
+  Changed.notify_all();
+  Changed.wait(lock, [] { return IsOpen; });
+}
+
+}  // namespace
+
+void gate::Arm(At at, const std::string& part) {
+  std::lock_guard<std::mutex> lock(Lock);
+  Armed = at;
+  Part = part;
+  IsReached = IsOpen = false;
+}
+
+bool gate::Reached() {
+  std::lock_guard<std::mutex> lock(Lock);
+  return IsReached;
+}
+
+void gate::Open() {
+  std::lock_guard<std::mutex> lock(Lock);
+  IsOpen = true;
+  Changed.notify_all();
+}
+
+void gate::OpenAfterStop() {
+  std::thread([] {
+    std::unique_lock<std::mutex> lock(Lock);
+    Changed.wait(lock, [] { return IsStopSet; });
+    IsOpen = true;
+    Changed.notify_all();
+  }).detach();
+}
+
+bool gate::StopSet() {
+  std::lock_guard<std::mutex> lock(Lock);
+  return IsStopSet;
+}
+
+void gate::FailNextCreateEvent() {
+  std::lock_guard<std::mutex> lock(Lock);
+  FailCreateEvent = true;
+}
+
+void gate::Reset() {
+  std::lock_guard<std::mutex> lock(Lock);
+  Armed = At::Nothing;
+  IsReached = IsStopSet = FailCreateEvent = false;
+  IsOpen = true;
+  Changed.notify_all();
+}
+
+extern "C" {
+
+BOOL __real_WriteFile(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+HANDLE __real_FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA);
+BOOL __real_SetEvent(HANDLE);
+HANDLE __real_CreateEventA(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR);
+
+BOOL __wrap_WriteFile(HANDLE file, LPCVOID data, DWORD count, LPDWORD written, LPOVERLAPPED o) {
+  Pass(gate::At::Write, nullptr);
+  return __real_WriteFile(file, data, count, written, o);
+}
+
+HANDLE __wrap_FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
+  Pass(gate::At::Find, pattern);
+  return __real_FindFirstFileA(pattern, data);
+}
+
+BOOL __wrap_SetEvent(HANDLE event) {
+  BOOL result = __real_SetEvent(event);
+  std::lock_guard<std::mutex> lock(Lock);
+  IsStopSet = true;
+  Changed.notify_all();
+  return result;
+}
+
+HANDLE __wrap_CreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL initial, LPCSTR name) {
+  {
+    std::lock_guard<std::mutex> lock(Lock);
+    if (FailCreateEvent) {
+      FailCreateEvent = false;
+      return nullptr;
+    }
+  }
+  return __real_CreateEventA(security, manual, initial, name);
+}
+}
