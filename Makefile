@@ -1,5 +1,6 @@
 # Entry points for people and CI. Every target installs what it needs first.
-.PHONY: deps build build-win test test-linux test-asan test-tsan test-windows bench
+.PHONY: deps build build-win build-win64 run test test-linux test-asan test-tsan test-windows \
+	test-e2e bench
 
 WINE_ENV = WINEDEBUG=-all WINEPREFIX=$(CURDIR)/build-win/wineprefix
 
@@ -14,8 +15,30 @@ build-win: deps
 	cmake --preset windows
 	cmake --build --preset windows
 
-# Every suite: Linux, Linux under ASan+UBSan, the threading suites under TSan, Windows under Wine.
-test: deps test-linux test-asan test-tsan test-windows
+build-win64: deps
+	cmake --preset windows-x64
+	cmake --build --preset windows-x64
+
+# Runs Vardel on PATH (make run PATH_TO_CLEAN=~/Music).
+run: build
+	./build/vardel $(PATH_TO_CLEAN)
+
+# A kernel without 32-bit support cannot run the i686 programs under Wine: the i686 build is
+# still made, and the same suites then run as x86-64 programs under wine64.
+CAN_RUN_32 := $(shell /usr/lib/wine/wine --version >/dev/null 2>&1 && echo yes)
+ifeq ($(CAN_RUN_32),yes)
+WIN_PRESET = windows
+WIN_EXE = build-win/vardel.exe
+WIN_LOADER = /usr/lib/wine/wine
+else
+WIN_PRESET = windows-x64
+WIN_EXE = build-win64/vardel.exe
+WIN_LOADER = /usr/lib/wine/wine64
+endif
+
+# Every suite: Linux, Linux under ASan+UBSan, the threading suites under TSan, Windows under
+# Wine, and the programs end to end.
+test: deps test-linux test-asan test-tsan test-windows test-e2e
 
 test-linux: build
 	ctest --preset linux
@@ -31,7 +54,13 @@ test-tsan: deps
 	ctest --preset tsan
 
 test-windows: build-win
-	ctest --preset windows
+	@[ "$(WIN_PRESET)" = windows ] || echo "This kernel cannot run 32-bit programs: the Windows suites run as x86-64 under wine64."
+	[ "$(WIN_PRESET)" = windows ] || $(MAKE) build-win64
+	ctest --preset $(WIN_PRESET)
+
+test-e2e: build build-win
+	[ "$(WIN_PRESET)" = windows ] || $(MAKE) build-win64
+	WINEPREFIX=$(CURDIR)/$(dir $(WIN_EXE))wineprefix bash tests/e2e.sh build/vardel $(WIN_EXE) $(WIN_LOADER) $(abspath ../shared)
 
 bench: build
 	./build/bench/bench_worker 2000

@@ -6,6 +6,7 @@ packages=(
   build-essential cmake ninja-build clang-format
   g++-mingw-w64-i686 wine wine32:i386
   qt6-base-dev libgl-dev libxkbcommon-dev libx11-dev
+  wine64 g++-mingw-w64-x86-64 fonts-dejavu-core
   mpg123 id3v2 python3-mutagen strace xvfb xdotool x11-apps imagemagick
 )
 
