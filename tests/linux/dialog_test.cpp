@@ -38,6 +38,16 @@ std::string Current() { return Text(Label(1)); }
 
 std::string Question = "Are you sure you want to stop?";
 
+// Answers the stop question Yes as soon as it is open; the gate opens once the stop is set.
+bool YesOnceAskedThenOpenTheGate() {
+  QMessageBox* box = Box(Question);
+  if (box == nullptr) return false;
+  gate::OpenAfterStop();
+  QAbstractButton* yes = box->button(QMessageBox::Yes);
+  Later([yes] { Click(yes); });
+  return true;
+}
+
 // The worker is held at the gate and the dialog is on screen.
 bool HeldAndShown() { return gate::Reached() && Dialog() != nullptr && Dialog()->isVisible(); }
 
@@ -145,14 +155,7 @@ TEST(YesWhileCleaningAFileEndsWithZero) {
                                        AskToStop(0);
                                        return true;
                                      },
-                                     [] {
-                                       QMessageBox* box = Box(Question);
-                                       if (box == nullptr) return false;
-                                       gate::OpenAfterStop();
-                                       QAbstractButton* yes = box->button(QMessageBox::Yes);
-                                       Later([yes] { Click(yes); });
-                                       return true;
-                                     }});
+                                     YesOnceAskedThenOpenTheGate});
   CHECK_EQ(result, 0);
   for (const std::string& name : names) CHECK(name == first ? Cleaned(name) : Untouched(name));
 }
@@ -174,14 +177,7 @@ TEST(YesDuringTheListBuildingEndsWithOneAndChangesNothing) {
                                        AskToStop(1);
                                        return true;
                                      },
-                                     [] {
-                                       QMessageBox* box = Box(Question);
-                                       if (box == nullptr) return false;
-                                       gate::OpenAfterStop();
-                                       QAbstractButton* yes = box->button(QMessageBox::Yes);
-                                       Later([yes] { Click(yes); });
-                                       return true;
-                                     }});
+                                     YesOnceAskedThenOpenTheGate});
   CHECK_EQ(result, 1);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   for (const std::string& name : names) CHECK(Untouched(name));
