@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "common/shared.h"
 #include "driver.h"
 #include "platform.h"
 #include "gate.h"
@@ -293,11 +294,12 @@ TEST(YesAfterTheRunFinishedKeepsTheFirstResult) {
                                        return true;
                                      },
                                      [&] {
-                                       // All cleaned: the worker has posted its finish.
+                                       // The worker's finish has been handled inside the
+                                       // question's loop: the handles are gone.
+                                       if (StopEvent != nullptr) return false;
                                        for (const std::string& name : names) {
-                                         if (!Cleaned(name)) return false;
+                                         CHECK(Cleaned(name));
                                        }
-                                       std::this_thread::sleep_for(std::chrono::milliseconds(50));
                                        QAbstractButton* yes = question->button(QMessageBox::Yes);
                                        Later([yes] { Click(yes); });
                                        return true;
