@@ -64,3 +64,4 @@ test-e2e: build build-win
 
 bench: build
 	./build/bench/bench_worker 2000
+	./build/bench/bench_dialog 2000

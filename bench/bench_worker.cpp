@@ -16,14 +16,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void Lay(const files::TempFolder& folder, int count, const files::Bytes& tagged) {
-  for (int i = 0; i < count; ++i) {
-    std::filesystem::path sub = folder.Path() / ("album" + std::to_string(i / 100));
-    std::filesystem::create_directories(sub);
-    files::Write(sub / ("track" + std::to_string(i) + ".mp3"), tagged);
-  }
-}
-
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
@@ -38,7 +30,7 @@ int main(int argc, char** argv) {
   StopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   for (int round = 0; round < 3; ++round) {
     files::TempFolder folder;
-    Lay(folder, count, tagged);
+    files::WriteAlbums(folder.Path(), count, tagged);
     recorder::Reset();
     std::string top = folder.Text();
     const char* paths[] = {top.c_str(), nullptr};

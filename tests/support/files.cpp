@@ -31,6 +31,14 @@ void Write(const std::filesystem::path& path, const Bytes& bytes) {
             static_cast<std::streamsize>(bytes.size()));
 }
 
+void WriteAlbums(const std::filesystem::path& top, int count, const Bytes& bytes) {
+  for (int i = 0; i < count; ++i) {
+    std::filesystem::path sub = top / ("album" + std::to_string(i / 100));
+    std::filesystem::create_directories(sub);
+    Write(sub / ("track" + std::to_string(i) + ".mp3"), bytes);
+  }
+}
+
 Bytes Pattern(size_t size, uint8_t seed) {
   Bytes bytes(size);
   for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(0x80 + (i * 7 + seed) % 0x7F);

@@ -28,6 +28,8 @@ class TempFolder {
 
 Bytes Read(const std::filesystem::path& path);
 void Write(const std::filesystem::path& path, const Bytes& bytes);
+// count files "albumA/trackN.mp3" under top, a hundred to a folder, each holding bytes.
+void WriteAlbums(const std::filesystem::path& top, int count, const Bytes& bytes);
 
 // Recognisable audio stand-in: bytes that are never zero and never start a tag.
 Bytes Pattern(size_t size, uint8_t seed = 1);
