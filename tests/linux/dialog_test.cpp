@@ -72,10 +72,10 @@ TEST(CompletedRunShowsProgressAndEndsWithZeroWithoutAQuestion) {
   gate::Reset();
   files::TempFolder folder;
   std::vector<std::string> names = ThreeFiles(folder);
-  std::vector<std::string> percents;
+  gate::Arm(gate::At::Write);
   int result = Run({folder.Text()}, {[&] {
+                     if (!HeldAndShown()) return false;
                      QDialog* dialog = Dialog();
-                     if (dialog == nullptr || !dialog->isVisible()) return false;
                      CHECK_EQ(dialog->pos().x(), 0);
                      CHECK_EQ(dialog->pos().y(), 0);
                      CHECK(dialog->focusWidget() == CancelButton());
@@ -87,6 +87,7 @@ TEST(CompletedRunShowsProgressAndEndsWithZeroWithoutAQuestion) {
                      CHECK(CancelButton()->geometry().top() > Label(1)->geometry().bottom());
                      CHECK(dialog->rect().contains(CancelButton()->geometry()));
                      CHECK(CancelButton()->geometry().left() > dialog->width() / 2);
+                     gate::Open();
                      return true;
                    }});
   CHECK_EQ(result, 0);
@@ -118,6 +119,10 @@ TEST(EveryStopCommandAsksAndNoLeavesTheRunGoingUnchanged) {
       if (box == nullptr) return false;
       CHECK_EQ(box->windowTitle().toStdString(), std::string("Question"));
       CHECK(box->button(QMessageBox::Yes) != nullptr && box->button(QMessageBox::No) != nullptr);
+      // While its box is open the dialog takes no input: no second question.
+      PressEscape(Dialog());
+      Click(CancelButton());
+      Dialog()->close();
       QAbstractButton* no = box->button(QMessageBox::No);
       Later([no] { Click(no); });
       return true;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "filelist/filelist.h"
+#include "support/check.h"
 #include "ui/ui.h"
 
 namespace driver {
@@ -60,7 +61,11 @@ int Run(const std::vector<std::string>& paths, std::vector<Step> steps) {
       started = std::chrono::steady_clock::now();
     }
     if (std::chrono::steady_clock::now() - started > std::chrono::seconds(20)) {
-      std::printf("  step %zu of %zu never passed; giving up\n", next + 1, steps.size());
+      if (next < steps.size()) {
+        std::printf("  step %zu of %zu never passed; giving up\n", next + 1, steps.size());
+      } else {
+        std::printf("  the dialog never ended after the last step; giving up\n");
+      }
       std::fflush(stdout);
       std::_Exit(2);
     }
@@ -68,7 +73,9 @@ int Run(const std::vector<std::string>& paths, std::vector<Step> steps) {
   timer.start(2);
   int result = ProgramMain(nullptr, list.data());
   if (next < steps.size()) {
-    std::printf("  the dialog ended at step %zu of %zu\n", next + 1, steps.size());
+    check::Fail(__FILE__, __LINE__,
+                "the dialog ended at step " + std::to_string(next + 1) + " of " +
+                    std::to_string(steps.size()));
   }
   return result;
 }
@@ -105,19 +112,30 @@ QMessageBox* Box(const std::string& text) {
 
 const std::vector<std::string>& BoxesSeen() { return Seen; }
 
+// Input goes in where the window system's would, at the top-level window, so that windows
+// blocked by modality or held back by the platform layer do not get it.
 void Click(QAbstractButton* button, bool shift) {
-  QTest::mouseClick(button, Qt::LeftButton, shift ? Qt::ShiftModifier : Qt::NoModifier);
+  QWidget* top = button->window();
+  QPoint at = button->mapTo(top, button->rect().center());
+  QTest::mouseClick(top->windowHandle(), Qt::LeftButton, shift ? Qt::ShiftModifier : Qt::NoModifier,
+                    at);
 }
 
 void PressShift(QWidget* where, bool down) {
-  if (down) {
-    QTest::keyPress(where, Qt::Key_Shift);
+  QWindow* window = where->window()->windowHandle();
+  if (window == nullptr) {  // not shown: the key still reaches the application's filter
+    if (down) QTest::keyPress(where, Qt::Key_Shift);
+    if (!down) QTest::keyRelease(where, Qt::Key_Shift);
+  } else if (down) {
+    QTest::keyPress(window, Qt::Key_Shift);
   } else {
-    QTest::keyRelease(where, Qt::Key_Shift);
+    QTest::keyRelease(window, Qt::Key_Shift);
   }
 }
 
-void PressEscape(QWidget* where) { QTest::keyClick(where, Qt::Key_Escape); }
+void PressEscape(QWidget* where) {
+  QTest::keyClick(where->window()->windowHandle(), Qt::Key_Escape);
+}
 
 std::string Text(QLabel* label) { return label ? label->text().toLocal8Bit().toStdString() : "?"; }
 

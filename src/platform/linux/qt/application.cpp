@@ -51,7 +51,7 @@ bool EnsureApplication() {
   if (DialogThread.load() != std::this_thread::get_id()) {
     DialogThread = std::this_thread::get_id();
     StartServingCalls();
-    WatchKeyboard();
+    WatchInput();
   }
   return true;
 }

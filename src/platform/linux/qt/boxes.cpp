@@ -12,8 +12,24 @@ namespace {
 
 std::atomic<bool> ShiftSeen{false};
 
-// Remembers the Shift state of every input event the application sees.
-class KeyboardWatch : public QObject {
+bool IsInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Sees every input event of the application: remembers the Shift state, and holds back input
+// to a dialog while a message box it owns is open.
+class InputWatch : public QObject {
  public:
   using QObject::QObject;
 
@@ -27,10 +43,15 @@ class KeyboardWatch : public QObject {
     } else if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease) {
       ShiftSeen = (static_cast<QInputEvent*>(event)->modifiers() & Qt::ShiftModifier) != 0;
     }
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget != nullptr && IsInput(type) && InputHeldBack(widget->window())) return true;
     return QObject::eventFilter(watched, event);
   }
 };
 
+// Win32 disables a box's owner while the box is open and nothing else, so two boxes owned by
+// the dialog stay answerable together. Qt's window modality would block the older box behind
+// the newer one; the boxes are therefore not modal to Qt, and the owner's input is held back.
 QMessageBox* MakeBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   Window* window = FindWindow(owner);
   auto* box = new QMessageBox(window != nullptr ? window->widget : nullptr);
@@ -45,7 +66,12 @@ QMessageBox* MakeBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   } else {
     box->setStandardButtons(QMessageBox::Ok);
   }
-  box->setWindowModality(window != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+  box->setWindowModality(Qt::NonModal);
+  if (window != nullptr && window->kind == WindowKind::Dialog) {
+    Dialog* dialog = window->dialog;
+    ++dialog->boxesOpen;
+    QObject::connect(box, &QMessageBox::finished, box, [dialog] { --dialog->boxesOpen; });
+  }
   return box;
 }
 
@@ -57,8 +83,8 @@ int Answer(int button) {
 
 }  // namespace
 
-void WatchKeyboard() {
-  qApp->installEventFilter(new KeyboardWatch(qApp));
+void WatchInput() {
+  qApp->installEventFilter(new InputWatch(qApp));
   if (QGuiApplication::platformName() == "xcb") X11OpenKeyboard();
 }
 
@@ -69,12 +95,17 @@ using namespace platform;
 // Keeps: a box with the text, caption (nullptr: "Error"), icon and Yes/No or OK buttons asked
 // for, modal to its owner, returning IDYES, IDNO or IDOK. On the dialog's thread it runs its own
 // loop; from another thread it is opened on the dialog's thread without a loop of its own there
-// and the caller waits for the answer, so a box opened from the worker and one opened by the
-// dialog stay answerable together. Maps to QMessageBox with plain text.
+// and the caller waits for the answer. Its owner takes no input while it is open; a box opened
+// from the worker and one opened by the dialog stay answerable together. Maps to a QMessageBox
+// with plain text, not modal to Qt, and the input filter holding back the owner's input.
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   if (OnDialogThread()) {
     QMessageBox* box = MakeBox(owner, text, caption, type);
-    int answer = Answer(box->exec());
+    QEventLoop loop;
+    QObject::connect(box, &QMessageBox::finished, &loop, &QEventLoop::quit);
+    box->show();
+    loop.exec();
+    int answer = Answer(box->standardButton(box->clickedButton()));
     delete box;
     return answer;
   }
@@ -89,7 +120,7 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     QObject::connect(box, &QMessageBox::finished, box, [&call, box] {
       Complete(call, Answer(box->standardButton(box->clickedButton())));
     });
-    box->open();
+    box->show();
   };
   return static_cast<int>(RunOnDialogThread(call));
 }

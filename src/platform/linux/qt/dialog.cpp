@@ -22,7 +22,7 @@ class DialogWidget : public QDialog {
  protected:
   void closeEvent(QCloseEvent* event) override {
     event->ignore();
-    DeliverToDialog(dialog_, WM_CLOSE, 0, 0);
+    if (dialog_->boxesOpen == 0) DeliverToDialog(dialog_, WM_CLOSE, 0, 0);
   }
   void reject() override { DeliverToDialog(dialog_, WM_COMMAND, IDCANCEL, 0); }
 
@@ -142,6 +142,13 @@ Window* FindControl(HWND dialogHandle, int id) {
     if (dialog->controls[i].id == id) return &dialog->controls[i];
   }
   return nullptr;
+}
+
+bool InputHeldBack(QWidget* window) {
+  for (Dialog* dialog : OpenDialogs) {
+    if (dialog->widget == window) return dialog->boxesOpen > 0;
+  }
+  return false;
 }
 
 LRESULT DeliverToDialog(Dialog* dialog, UINT message, WPARAM wParam, LPARAM lParam) {

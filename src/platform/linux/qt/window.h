@@ -37,6 +37,8 @@ struct Dialog {
   QEventLoop* loop = nullptr;
   bool ended = false;
   INT_PTR result = 0;
+  // Message boxes it owns that are open; its input is held back meanwhile.
+  int boxesOpen = 0;
 };
 
 inline HWND HandleOf(Window* window) { return reinterpret_cast<HWND>(window); }
@@ -46,6 +48,10 @@ Window* FindWindow(HWND handle);
 
 // The control with this identifier; any thread, since a dialog's records do not change.
 Window* FindControl(HWND dialog, int id);
+
+// True when the top-level widget is an open dialog whose input is held back by a message box it
+// owns. Dialog's thread only.
+bool InputHeldBack(QWidget* window);
 
 // Hands a message to the dialog's procedure. Dialog's thread only.
 LRESULT DeliverToDialog(Dialog* dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -86,7 +92,8 @@ bool QueuePosted(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void StartServingCalls();
 void DropQueuedCalls();
 
-// The Shift state the application last saw, kept up to date by its event filter.
-void WatchKeyboard();
+// Installs the input filter: the Shift state the application last saw, and input held back
+// from a dialog while a box it owns is open.
+void WatchInput();
 
 }  // namespace platform
