@@ -13,16 +13,32 @@ check() {  # check NAME COMMAND...
   if "${@:2}"; then passed=$((passed + 1)); echo "[ ok ] $1"; else failed=$((failed + 1)); echo "[FAIL] $1"; fi
 }
 fresh() { rm -rf "$work/$1"; cp -r "$shared/corpus/mutagen" "$work/$1"; chmod -R u+w "$work/$1"; }
-tree() {  # a generated tree of tagged files, some in nested folders
-  python3 - "$work/$1" <<'PY'
+tree() {  # tree DIR [COUNT]: a generated tree of tagged files, some in nested folders
+  python3 - "$work/$1" "${2:-400}" <<'PY'
 import os, sys
-root = sys.argv[1]
-for i in range(400):
+root, count = sys.argv[1], int(sys.argv[2])
+for i in range(count):
     folder = os.path.join(root, "d%02d" % (i % 20), "e%d" % (i % 3))
     os.makedirs(folder, exist_ok=True)
     tag = b"ID3\x03\x00\x00\x00\x00\x08\x00" + b"\x01" * 1024
-    with open(os.path.join(folder, "t%03d.mp3" % i), "wb") as f:
+    with open(os.path.join(folder, "t%04d.mp3" % i), "wb") as f:
         f.write(tag + bytes([(i + j) % 250 + 1 for j in range(3000)]) + b"TAG" + b"\x01" * 125)
+PY
+}
+states() {  # states DIR: how many of a generated tree's files are "cleaned untouched other"
+  python3 - "$work/$1" <<'PY'
+import os, sys
+counts = {"cleaned": 0, "untouched": 0, "other": 0}
+for top, _, names in os.walk(sys.argv[1]):
+    for name in names:
+        data = open(os.path.join(top, name), "rb").read()
+        if len(data) == 4034 and data[:1034] == bytes(1034) and 0 not in data[1034:]:
+            counts["cleaned"] += 1
+        elif len(data) == 4162 and data[:3] == b"ID3" and data[-128:-125] == b"TAG":
+            counts["untouched"] += 1
+        else:
+            counts["other"] += 1
+print(counts["cleaned"], counts["untouched"], counts["other"])
 PY
 }
 wpath() { echo "Z:${1//\//\\}"; }
@@ -45,38 +61,82 @@ err=$(env -u DISPLAY -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "$linux" "$work/args"
 check "no display: exit 255" test $? -eq 255
 check "no display: one line on stderr" test "$(grep -c 'cannot open the dialog' <<<"$err")" -eq 1
 
-# Under Xvfb: Escape, the question on screen, then Return (Yes).
+# Under Xvfb, as a user would: Escape opens the question. Answered No, the run goes on and ends
+# by itself with 0. With the question open, Shift held makes the worker ask "Confirm" for its
+# next file; Yes to the question while the worker waits on that box ends the run with 1.
 Xvfb :93 -screen 0 800x600x24 >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=:93
 sleep 1
-drive() {  # drive NAME COMMAND...: a screenshot of the dialog mid-run, Escape, Return (Yes)
-  "${@:2}" >/dev/null 2>&1 &
-  local pid=$! code window
-  if window=$(timeout 30 xdotool search --sync --name '^Vardel$' | head -1); then
-    sleep 0.1
-    xwd -id "$window" -silent | /usr/bin/convert xwd:- "$shots/$1.png" 2>/dev/null
-    xdotool windowactivate --sync "$window" key Escape 2>/dev/null || xdotool key Escape
-    timeout 10 xdotool search --sync --name '^Question$' >/dev/null
-    sleep 0.3
-    xdotool key Return
-  fi
-  timeout 30 tail --pid=$pid -f /dev/null
-  wait $pid
-  code=$?
-  echo "  $1 exit code $code"
-  [ $code -eq 0 ] || [ $code -eq 1 ]
+waitfor() {  # waitfor TITLE: the first window with this title, within 20 s
+  local id i
+  for i in $(seq 400); do
+    id=$(xdotool search --name "^$1\$" 2>/dev/null | head -1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.05
+  done
+  return 1
 }
-tree xlinux; tree xlinux/more; tree xlinux/again; tree xlinux/last
-check "linux dialog under X: Escape, Yes, ends with 0 or 1" drive linux-dialog "$linux" "$work/xlinux"
+answer() {  # answer WINDOW KEY: brings the box to the top, clicks into it, presses the key
+  xdotool windowraise "$1" mousemove --window "$1" 5 40 click 1
+  sleep 0.2
+  xdotool key "$2"
+}
+ask() {  # ask SHOT COMMAND...: starts the program (pid), a screenshot mid-run unless SHOT is -,
+  # Escape; the question's window in question
+  "${@:2}" >/dev/null 2>&1 &
+  pid=$!
+  local dialog
+  dialog=$(waitfor Vardel) || return 1
+  if [ "$1" != - ]; then
+    sleep 0.5
+    xwd -id "$dialog" -silent | /usr/bin/convert xwd:- "$shots/$1.png" 2>/dev/null
+  fi
+  xdotool windowfocus --sync "$dialog" key Escape
+  question=$(waitfor Question)
+}
+ended() {  # ended CODE: the program ends within 60 s with this exit code
+  timeout 60 tail --pid=$pid -f /dev/null
+  wait $pid
+  local code=$?
+  echo "  exit code $code"
+  [ $code -eq "$1" ]
+}
+answered_no() {  # answered_no DIR SHOT COMMAND...
+  ask "${@:2}" || { kill $pid; return 1; }
+  answer "$question" n
+  ended 0 && [ "$(states "$1")" = "$(find "$work/$1" -type f | wc -l) 0 0" ]
+}
+stopped_at_confirm() {  # stopped_at_confirm DIR COMMAND...
+  ask - "${@:2}" || { kill $pid; return 1; }
+  xdotool keydown shift
+  waitfor Confirm >/dev/null
+  xdotool keyup shift
+  answer "$question" Return
+  ended 1 || return 1
+  local counts
+  read -ra counts <<<"$(states "$1")"
+  echo "  cleaned ${counts[0]}, untouched ${counts[1]}, other ${counts[2]}"
+  [ "${counts[1]}" -gt 0 ] && [ "${counts[2]}" -eq 0 ]
+}
+tree xlinux 8000
+check "linux dialog under X: Escape, No, the run ends with 0, all cleaned" \
+  answered_no xlinux linux-dialog "$linux" "$work/xlinux"
+tree xlinux2 8000
+check "linux dialog under X: Escape, Shift, Yes while Confirm is open, ends with 1" \
+  stopped_at_confirm xlinux2 "$linux" "$work/xlinux2"
 
 if "$wine" --version >/dev/null 2>&1 && [ -f "$windows" ]; then
   fresh win; tree win/tree
   timeout 120 "$wine" "$windows" "$(wpath "$work/win")"
   check "windows program cleans the corpus and the tree, exit 0" test $? -eq 0
   check "windows and linux programs leave the same bytes" diff -r -q "$work/linux" "$work/win"
-  tree xwin; tree xwin/more
-  check "windows dialog under X: Escape, Yes, ends with 0 or 1" drive windows-dialog "$wine" "$windows" "$(wpath "$work/xwin")"
+  tree xwin 2000
+  check "windows dialog under X: Escape, No, the run ends with 0, all cleaned" \
+    answered_no xwin windows-dialog "$wine" "$windows" "$(wpath "$work/xwin")"
+  tree xwin2 2000
+  check "windows dialog under X: Escape, Shift, Yes while Confirm is open, ends with 1" \
+    stopped_at_confirm xwin2 "$wine" "$windows" "$(wpath "$work/xwin2")"
 else
   echo "  (no Windows program or loader $wine here: Windows end-to-end skipped)"
 fi
