@@ -123,13 +123,11 @@ void Click(QAbstractButton* button, bool shift) {
 
 void PressShift(QWidget* where, bool down) {
   QWindow* window = where->window()->windowHandle();
-  if (window == nullptr) {  // not shown: the key still reaches the application's filter
-    if (down) QTest::keyPress(where, Qt::Key_Shift);
-    if (!down) QTest::keyRelease(where, Qt::Key_Shift);
-  } else if (down) {
-    QTest::keyPress(window, Qt::Key_Shift);
+  // A widget never shown has no window; its key still reaches the application's filter.
+  if (window == nullptr) {
+    down ? QTest::keyPress(where, Qt::Key_Shift) : QTest::keyRelease(where, Qt::Key_Shift);
   } else {
-    QTest::keyRelease(window, Qt::Key_Shift);
+    down ? QTest::keyPress(window, Qt::Key_Shift) : QTest::keyRelease(window, Qt::Key_Shift);
   }
 }
 

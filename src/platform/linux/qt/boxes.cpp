@@ -75,7 +75,9 @@ QMessageBox* MakeBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   return box;
 }
 
-int Answer(int button) {
+// The button the box was closed with, as MessageBoxA reports it.
+int Answer(QMessageBox* box) {
+  QMessageBox::StandardButton button = box->standardButton(box->clickedButton());
   if (button == QMessageBox::Yes) return IDYES;
   if (button == QMessageBox::No) return IDNO;
   return IDOK;
@@ -105,7 +107,7 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     QObject::connect(box, &QMessageBox::finished, &loop, &QEventLoop::quit);
     box->show();
     loop.exec();
-    int answer = Answer(box->standardButton(box->clickedButton()));
+    int answer = Answer(box);
     delete box;
     return answer;
   }
@@ -117,9 +119,8 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   call.work = [](Call& call) {
     QMessageBox* box = MakeBox(call.window, call.text, call.caption, call.type);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(box, &QMessageBox::finished, box, [&call, box] {
-      Complete(call, Answer(box->standardButton(box->clickedButton())));
-    });
+    QObject::connect(box, &QMessageBox::finished, box,
+                     [&call, box] { Complete(call, Answer(box)); });
     box->show();
   };
   return static_cast<int>(RunOnDialogThread(call));
