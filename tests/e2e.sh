@@ -67,15 +67,13 @@ check "no display: one line on stderr" test "$(grep -c 'cannot open the dialog' 
 Xvfb :93 -screen 0 800x600x24 >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=:93
-sleep 1
-waitfor() {  # waitfor TITLE: the first window with this title, within 20 s
-  local id i
-  for i in $(seq 400); do
-    id=$(xdotool search --name "^$1\$" 2>/dev/null | head -1)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.05
-  done
-  return 1
+for i in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+waitfor() {  # waitfor TITLE: the first mapped window with this title, within 20 s. One client
+  # that waits, not one per poll: under load Xvfb drops some of many short-lived connections,
+  # the program's among them. Mapped, because Wine names a window before it maps it.
+  local id
+  id=$(timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -1)
+  [ -n "$id" ] && echo "$id"
 }
 answer() {  # answer WINDOW KEY: brings the box to the top, clicks into it, presses the key
   xdotool windowraise "$1" mousemove --window "$1" 5 40 click 1
@@ -88,12 +86,14 @@ ask() {  # ask SHOT COMMAND...: starts the program (pid), a screenshot mid-run u
   pid=$!
   local dialog
   dialog=$(waitfor Vardel) || return 1
-  if [ "$1" != - ]; then
+  if [ "$1" != - ]; then  # converted once the run is over, to keep this step short
     sleep 0.5
-    xwd -id "$dialog" -silent | /usr/bin/convert xwd:- "$shots/$1.png" 2>/dev/null
+    xwd -id "$dialog" -silent >"$work/$1.xwd"
   fi
-  xdotool windowfocus --sync "$dialog" key Escape
-  question=$(waitfor Question)
+  timeout 10 xdotool windowfocus --sync "$dialog" key Escape
+  question=$(waitfor Question) && return 0
+  kill -0 $pid 2>/dev/null && echo "  no question within 20 s" || echo "  the run ended before the question"
+  return 1
 }
 ended() {  # ended CODE: the program ends within 60 s with this exit code
   timeout 60 tail --pid=$pid -f /dev/null
@@ -103,12 +103,12 @@ ended() {  # ended CODE: the program ends within 60 s with this exit code
   [ $code -eq "$1" ]
 }
 answered_no() {  # answered_no DIR SHOT COMMAND...
-  ask "${@:2}" || { kill $pid; return 1; }
+  ask "${@:2}" || { kill $pid 2>/dev/null; return 1; }
   answer "$question" n
   ended 0 && [ "$(states "$1")" = "$(find "$work/$1" -type f | wc -l) 0 0" ]
 }
 stopped_at_confirm() {  # stopped_at_confirm DIR COMMAND...
-  ask - "${@:2}" || { kill $pid; return 1; }
+  ask - "${@:2}" || { kill $pid 2>/dev/null; return 1; }
   xdotool keydown shift
   waitfor Confirm >/dev/null
   xdotool keyup shift
@@ -140,7 +140,10 @@ if "$wine" --version >/dev/null 2>&1 && [ -f "$windows" ]; then
 else
   echo "  (no Windows program or loader $wine here: Windows end-to-end skipped)"
 fi
-kill $xvfb 2>/dev/null
+kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null
+for shot in "$work"/*.xwd; do
+  [ -f "$shot" ] && /usr/bin/convert "xwd:$shot" "$shots/$(basename "$shot" .xwd).png" 2>/dev/null
+done
 rm -rf "$work"
 echo "e2e: $passed passed, $failed failed"
 [ $failed -eq 0 ]
