@@ -1,6 +1,6 @@
 # Entry points for people and CI. Every target installs what it needs first.
 .PHONY: deps build build-win build-win64 run test test-linux test-asan test-tsan test-windows \
-	test-e2e bench
+	test-e2e bench bench-parts
 
 WINE_ENV = WINEDEBUG=-all WINEPREFIX=$(CURDIR)/build-win/wineprefix
 
@@ -62,6 +62,14 @@ test-e2e: build build-win
 	[ "$(WIN_PRESET)" = windows ] || $(MAKE) build-win64
 	WINEPREFIX=$(CURDIR)/$(dir $(WIN_EXE))wineprefix bash tests/e2e.sh build/vardel $(WIN_EXE) $(WIN_LOADER) $(abspath ../shared)
 
+# The table of whole-process figures against the floor and peer taggers, on corpora made once
+# in build/bench-corpus (about 2.2 GB). BENCH_RUNS runs per row, the median shown.
+BENCH_RUNS ?= 3
 bench: build
+	bash scripts/install-deps.sh --bench
+	/usr/bin/python3 bench/table.py build build/bench-corpus $(BENCH_RUNS)
+
+# The parts: the worker over the recorder, and the dialog's cost per update.
+bench-parts: build
 	./build/bench/bench_worker 2000
 	./build/bench/bench_dialog 2000

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Vardel needs to build and test, only when one is missing.
+#   install-deps.sh [--bench]: with --bench, also what the benchmark table needs (the audio
+#   encoder for its corpora, the peer taggers it times, GNU time for peak memory).
 set -euo pipefail
 
 packages=(
@@ -9,6 +11,9 @@ packages=(
   wine64 g++-mingw-w64-x86-64 fonts-dejavu-core
   mpg123 id3v2 python3-mutagen strace xvfb xdotool x11-apps imagemagick
 )
+if [ "${1:-}" = --bench ]; then
+  packages+=(sox lame eyed3 time)
+fi
 
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)

@@ -1,0 +1,222 @@
+#!/usr/bin/python3
+"""Vardel against its floor and peer taggers, as whole processes on generated corpora.
+
+Every row runs on a fresh copy of its corpus (page cache warm), RUNS times; the table shows
+the median. Columns: seconds; microseconds per file; ratio to the floor (the same file work
+with direct system calls); ratio to the fastest peer tagger; the batch's own overhead per file
+for Vardel's rows, (program - start-up - floor) / files; peak RSS of the largest process; and
+how many files are still tagged afterwards, so that no row is fast by doing nothing.
+
+usage: table.py BUILD_DIR CORPUS_DIR [RUNS]
+"""
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+import corpus
+
+BUILD, CORPORA = sys.argv[1], sys.argv[2]
+RUNS = int(sys.argv[3]) if len(sys.argv) > 3 else 3
+WORK = os.path.join(CORPORA, "run")
+VARDEL = os.path.join(BUILD, "vardel")
+FLOOR = os.path.join(BUILD, "bench", "bench_floor")
+SCAN = os.path.join(BUILD, "bench", "bench_scan")
+FILES = {"small": 5000, "songs": 200, "empty": 10000, "tree": 50000}
+LABELS = {"small": "(a) 5000 x 130 KB", "songs": "(b) 200 x 8 MB", "empty": "(c) 10,000 empty",
+          "tree": "(d) 100,000-entry tree"}
+PEERS = {"id3v2 -D": ["id3v2", "-D"], "mid3v2 -D": ["mid3v2", "-D"],
+         "eyeD3 --remove-all": ["eyeD3", "--remove-all"]}
+
+
+def run(command, env=None):
+    """Seconds, peak RSS (KiB) and exit code of one whole command, its children included. The
+    peak comes from GNU time: a child forked from this Python process would count the
+    interpreter's pages it held before its exec."""
+    report = os.path.join(WORK, "time.txt")
+    started = time.perf_counter()
+    code = subprocess.call(["/usr/bin/time", "-f", "%M", "-o", report] + command,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
+    elapsed = time.perf_counter() - started
+    with open(report) as f:
+        peak = int(f.read().split()[-1])
+    return elapsed, peak, code
+
+
+def tagged(path):
+    """Whether a file still starts with a valid ID3v2 header or ends in an ID3v1 trailer."""
+    with open(path, "rb") as f:
+        header = f.read(10)
+        size = f.seek(0, os.SEEK_END)
+        trailer = b""
+        if size >= 128:
+            f.seek(-128, os.SEEK_END)
+            trailer = f.read(3)
+    v2 = (header[:3] == b"ID3" and header[3] != 0xFF and header[4] != 0xFF
+          and all(b < 0x80 for b in header[6:10]))
+    return v2 or trailer == b"TAG"
+
+
+def count_tagged(folder):
+    return sum(tagged(os.path.join(top, name)) for top, _, names in os.walk(folder)
+               for name in names if name.lower().endswith(".mp3"))
+
+
+def fresh_copy(name):
+    target = os.path.join(WORK, name)
+    shutil.rmtree(target, ignore_errors=True)
+    subprocess.run(["cp", "-a", os.path.join(CORPORA, name), target], check=True)
+    return target
+
+
+def measure(name, make_command, env=None, copy=True):
+    """Median seconds, peak RSS and files still tagged over RUNS runs on fresh copies."""
+    seconds, peaks, left, codes = [], [], "–", set()
+    for _ in range(RUNS):
+        folder = fresh_copy(name) if copy else os.path.join(CORPORA, name)
+        elapsed, peak, code = run(make_command(folder), env)
+        seconds.append(elapsed)
+        peaks.append(peak)
+        codes.add(code)
+        if copy:
+            left = count_tagged(folder)
+            shutil.rmtree(folder)
+    return {"seconds": statistics.median(seconds), "rss": max(peaks), "tagged": left,
+            "codes": codes}
+
+
+def with_xargs(argv):
+    return lambda folder: ["sh", "-c", 'find "$1" -name "*.mp3" -print0 | xargs -0 ' +
+                           " ".join(argv), "sh", folder]
+
+
+class Display:
+    """An Xvfb server of our own for the rows under X."""
+
+    def __enter__(self):
+        read, write = os.pipe()
+        self.server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten",
+             "tcp"], pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(read, 16)
+            if not chunk:
+                sys.exit("Xvfb did not start")
+            number += chunk
+        os.close(read)
+        return ":" + number.decode().strip()
+
+    def __exit__(self, *_):
+        self.server.terminate()
+        self.server.wait()
+
+
+def environments(display):
+    base = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "QT_QPA_PLATFORM")}
+    return {"offscreen": dict(base, QT_QPA_PLATFORM="offscreen"),
+            "X": dict(base, QT_QPA_PLATFORM="xcb", DISPLAY=display)}
+
+
+def measure_all(display):
+    rows = []  # (corpus, row, figures)
+    envs = environments(display)
+    start = {mode: measure("start", lambda f: [VARDEL, f], env, copy=False)["seconds"]
+             for mode, env in envs.items()}
+    for name in ("small", "songs", "empty"):
+        for mode, env in envs.items():
+            figures = measure(name, lambda f: [VARDEL, f], env)
+            figures["start"] = start[mode]
+            rows.append((name, "vardel (%s)" % mode, figures))
+        rows.append((name, "floor", measure(name, lambda f: [FLOOR, f])))
+        if name == "empty":
+            continue
+        for peer, argv in PEERS.items():
+            if shutil.which(argv[0]):
+                rows.append((name, peer, dict(measure(name, with_xargs(argv)), peer=True)))
+    rows.append(("tree", "vardel scan", measure("tree", lambda f: [SCAN, f], copy=False)))
+    rows.append(("tree", "find -iname '*.mp3'",
+                 measure("tree", lambda f: ["find", f, "-iname", "*.mp3"], copy=False)))
+    twice = measure("tree", lambda f: [VARDEL, f, f], envs["offscreen"], copy=False)
+    twice["files"] = 2 * FILES["tree"]
+    rows.append(("tree", "vardel (offscreen), 100,000 listed", twice))
+    return rows, start
+
+
+def derive(rows):
+    """Adds the ratios and the overhead per file to each row."""
+    for name in FILES:
+        mine = [figures for corpus_name, _, figures in rows if corpus_name == name]
+        floor = next((f["seconds"] for c, r, f in rows if c == name and r == "floor"), None)
+        peers = [f["seconds"] for f in mine if f.get("peer")]
+        for figures in mine:
+            files = figures.get("files", FILES[name])
+            figures["per_file"] = figures["seconds"] / files * 1e6
+            figures["x_floor"] = figures["seconds"] / floor if floor else None
+            figures["x_peer"] = figures["seconds"] / min(peers) if peers else None
+            if floor and "start" in figures:
+                overhead = figures["seconds"] - figures["start"] - floor
+                figures["overhead"] = overhead / files * 1e6
+
+
+def cell(value, form):
+    return "–" if value is None else form % value
+
+
+def print_table(rows, start):
+    print("| corpus | row | seconds | µs/file | × floor | × fastest peer | overhead µs/file "
+          "| peak RSS MB | still tagged |")
+    print("|---|---|---|---|---|---|---|---|---|")
+    for name, row, f in rows:
+        note = "" if f["codes"] <= {0} else " (exit %s)" % sorted(f["codes"])
+        print("| %s | %s%s | %.3f | %s | %s | %s | %s | %.1f | %s |" % (
+            LABELS[name], row, note, f["seconds"], cell(f.get("per_file"), "%.1f"),
+            cell(f.get("x_floor"), "%.2f"), cell(f.get("x_peer"), "%.3f"),
+            cell(f.get("overhead"), "%.1f"), f["rss"] / 1024, f.get("tagged", "–")))
+    print("\nstart-up (empty folder): offscreen %.3f s, X %.3f s; median of %d runs each" %
+          (start["offscreen"], start["X"], RUNS))
+
+
+def print_targets(rows):
+    get = {(c, r): f for c, r, f in rows}
+    mid = lambda name: get.get((name, "mid3v2 -D"), {}).get("seconds")
+    offscreen = lambda name: get[(name, "vardel (offscreen)")]
+    targets = [
+        ("overhead on (c), offscreen", offscreen("empty")["overhead"], "<=", 10, "µs/file"),
+        ("overhead on (c), under X", get[("empty", "vardel (X)")]["overhead"], "<=", 15,
+         "µs/file"),
+        ("(a) mid3v2 / vardel", mid("small") and mid("small") / offscreen("small")["seconds"],
+         ">=", 5, "×"),
+        ("(a) vardel / floor", offscreen("small")["x_floor"], "<=", 1.3, "×"),
+        ("(b) mid3v2 / vardel", mid("songs") and mid("songs") / offscreen("songs")["seconds"],
+         ">=", 15, "×"),
+        ("per file (b) / (a)", offscreen("songs")["per_file"] / offscreen("small")["per_file"],
+         "<=", 1.2, "×"),
+        ("peak RSS, 100,000 listed", get[("tree", "vardel (offscreen), 100,000 listed")]["rss"]
+         / 1024, "<=", 64, "MB"),
+        ("scan / find", get[("tree", "vardel scan")]["seconds"] /
+         get[("tree", "find -iname '*.mp3'")]["seconds"], "<=", 1.5, "×"),
+    ]
+    print("\n| target | figure | goal | |\n|---|---|---|---|")
+    for what, value, sense, goal, unit in targets:
+        met = value is not None and (value <= goal if sense == "<=" else value >= goal)
+        print("| %s | %s %s | %s %s | %s |" % (what, cell(value, "%.2f"), unit, sense, goal,
+                                              "met" if met else "NOT met"))
+
+
+def main():
+    for name in ("small", "songs", "empty", "tree", "start"):
+        corpus.make(CORPORA, name)
+    os.makedirs(WORK, exist_ok=True)
+    with Display() as display:
+        rows, start = measure_all(display)
+    derive(rows)
+    print_table(rows, start)
+    print_targets(rows)
+
+
+if __name__ == "__main__":
+    main()
