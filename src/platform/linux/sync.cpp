@@ -47,6 +47,11 @@ bool WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& chan
 }
 
 DWORD WaitForEvent(Event* event, DWORD milliseconds) {
+  // A zero-timeout test of a manual-reset event (the worker's stop test, once per file) is a
+  // flag read: no lock and no system call.
+  if (event->ManualReset && milliseconds == 0) {
+    return event->Signalled.load(std::memory_order_acquire) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+  }
   if (event->ManualReset && event->Signalled.load(std::memory_order_acquire)) return WAIT_OBJECT_0;
   std::unique_lock<std::mutex> lock(event->Lock);
   if (!WaitUntil(lock, event->Changed, milliseconds, [event] { return event->Signalled.load(); })) {
@@ -142,8 +147,8 @@ BOOL platform::CloseEvent(Object* object) {
 
 // Keeps: WAIT_OBJECT_0 once an event is signalled or a thread has ended, WAIT_TIMEOUT after
 // the timeout (0: just a test), WAIT_FAILED for a bad handle. Never waits for the dialog's
-// thread. Maps to condition-variable waits; a zero-timeout test of a signalled manual-reset
-// event takes no lock.
+// thread. Maps to condition-variable waits; a zero-timeout test of a manual-reset event is an
+// atomic read.
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   AbandonGuard guard;
   if (Event* event = As<Event>(handle, Kind::Event)) return WaitForEvent(event, milliseconds);
