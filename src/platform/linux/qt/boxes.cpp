@@ -127,9 +127,10 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 }
 
 // Keeps: the high-order bit (0x8000) set while the key is held down at this moment, without
-// waiting for the dialog's thread; only VK_SHIFT is known. Maps, under X11, to XQueryKeymap
-// on a connection of our own; elsewhere (the offscreen platform) to the Shift state of the
-// last input event the application saw.
+// waiting for the dialog's thread; only VK_SHIFT is known. Maps, under X11, to the Shift state
+// that XKB last notified on a connection of our own (as current as the key event itself);
+// elsewhere (the offscreen platform) to the Shift state of the last input event the
+// application saw. Either is a memory read.
 SHORT WINAPI GetKeyState(int key) {
   if (key != VK_SHIFT) return 0;
   bool held = false;

@@ -1,20 +1,29 @@
 #include "x11.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
-#include <X11/keysym.h>
 
-#include <mutex>
+#include <atomic>
+#include <thread>
 
 namespace platform {
 namespace {
 
-// Our own connection to the X server, so that any thread can ask the keyboard's state.
-struct X11Keyboard {
-  std::mutex lock;
-  Display* display = nullptr;
-  KeyCode left = 0, right = 0;
-};
-X11Keyboard Keyboard;
+// The Shift state as the X server last reported it on our own connection.
+std::atomic<bool> KeyboardFollowed{false};
+std::atomic<bool> ShiftDown{false};
+
+// XKB notifies every client that asks whenever the modifier keys held down change, whichever
+// window has the focus; this thread alone reads our connection and keeps the Shift state.
+void FollowKeyboard(Display* display, int xkbEventBase) {
+  for (;;) {
+    XEvent event;
+    XNextEvent(display, &event);
+    if (event.type != xkbEventBase) continue;
+    const auto& xkb = reinterpret_cast<const XkbEvent&>(event);
+    if (xkb.any.xkb_type == XkbStateNotify) ShiftDown = (xkb.state.base_mods & ShiftMask) != 0;
+  }
+}
 
 }  // namespace
 
@@ -26,21 +35,28 @@ bool X11DisplayReachable() {
 }
 
 void X11OpenKeyboard() {
-  std::lock_guard<std::mutex> guard(Keyboard.lock);
-  if (Keyboard.display != nullptr) return;
-  Keyboard.display = XOpenDisplay(nullptr);
-  if (Keyboard.display == nullptr) return;
-  Keyboard.left = XKeysymToKeycode(Keyboard.display, XK_Shift_L);
-  Keyboard.right = XKeysymToKeycode(Keyboard.display, XK_Shift_R);
+  if (KeyboardFollowed.load()) return;
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return;
+  int opcode = 0, eventBase = 0, errorBase = 0;
+  int major = XkbMajorVersion, minor = XkbMinorVersion;
+  if (!XkbQueryExtension(display, &opcode, &eventBase, &errorBase, &major, &minor)) {
+    XCloseDisplay(display);
+    return;
+  }
+  // Asked for before the state is read, so that no change after the reading is missed.
+  XkbSelectEventDetails(display, XkbUseCoreKbd, XkbStateNotify, XkbModifierBaseMask,
+                        XkbModifierBaseMask);
+  XkbStateRec state;
+  XkbGetState(display, XkbUseCoreKbd, &state);
+  ShiftDown = (state.base_mods & ShiftMask) != 0;
+  KeyboardFollowed = true;
+  std::thread(FollowKeyboard, display, eventBase).detach();
 }
 
 bool X11ShiftHeld(bool* held) {
-  std::lock_guard<std::mutex> guard(Keyboard.lock);
-  if (Keyboard.display == nullptr) return false;
-  char keys[32];
-  XQueryKeymap(Keyboard.display, keys);
-  auto down = [&keys](KeyCode code) { return code != 0 && (keys[code / 8] & (1 << (code % 8))); };
-  *held = down(Keyboard.left) || down(Keyboard.right);
+  if (!KeyboardFollowed.load()) return false;
+  *held = ShiftDown.load();
   return true;
 }
 

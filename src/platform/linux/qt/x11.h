@@ -7,7 +7,9 @@ namespace platform {
 // Whether XOpenDisplay reaches the display DISPLAY names.
 bool X11DisplayReachable();
 
-// Opens our own connection for the keyboard's state; X11ShiftHeld is false (unknown) without.
+// Opens our own connection and follows the keyboard's modifier state on it (XKB state
+// notifications), so that X11ShiftHeld is a memory read. X11ShiftHeld is false (unknown)
+// without that connection.
 void X11OpenKeyboard();
 bool X11ShiftHeld(bool* held);
 
