@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "filelist/filelist.h"
+#include "frame.h"
 #include "support/check.h"
 #include "ui/ui.h"
 
@@ -55,6 +56,8 @@ int Run(const std::vector<std::string>& paths, std::vector<Step> steps) {
   auto started = std::chrono::steady_clock::now();
   QTimer timer;
   QObject::connect(&timer, &QTimer::timeout, [&] {
+    // A step looks at the dialog as the user would see it at the next frame.
+    platform::ShowFrameNow();
     NoteBoxes();
     if (next < steps.size() && steps[next]()) {
       ++next;

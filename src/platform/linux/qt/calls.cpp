@@ -1,12 +1,22 @@
-// Calls from other threads, served on the dialog's thread. The queue is ours, under the
-// kernel side's rendezvous lock, and an eventfd watched by a QSocketNotifier wakes the dialog's
-// thread: other threads never call into Qt, and a wait for a call ends on abandonment. The
-// notifier fires in every event loop of the dialog's thread (the dialog's and any message
-// box's), and not while that thread is blocked in a wait, so a call then stays pending.
+// Calls from other threads, served on the dialog's thread. The queue is ours, so other threads
+// never call into Qt; a caller that sleeps does so on the kernel side's rendezvous, so its wait
+// ends on abandonment.
+//
+// A round trip between two running threads takes a microsecond; waking a sleeping one takes
+// fifty. So a caller spins briefly for its answer before it sleeps, and the dialog's thread,
+// once woken, serves calls for as long as they keep coming (up to one display frame) before it
+// returns to its event loop. It is woken (an eventfd watched by a QSocketNotifier) only when
+// the queue goes from empty to non-empty while it is not serving. The notifier fires in every
+// event loop of the dialog's thread (the dialog's and any message box's), and not while that
+// thread is blocked in a wait, so a call then stays pending: the finish handling serves none.
+// The queue's own lock spins and never sleeps: its holders hold it for a few instructions, and
+// a sleeping mutex would turn each brush between the two threads into a fifty-microsecond wake.
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <QtCore/QSocketNotifier>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "objects.h"
@@ -14,6 +24,45 @@
 
 namespace platform {
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a caller spins for its answer before it sleeps: a few round trips to a serving
+// dialog's thread, about what waking a sleeping one would cost.
+constexpr auto kCallerSpin = std::chrono::microseconds(100);
+// How long the dialog's thread waits for the next call before it returns to its event loop:
+// longer than the worker's file work between two updates for most files. Nothing waiting on
+// the dialog (a "Confirm" box, a long tag being zeroed) costs it more than this once.
+constexpr auto kServerSpin = std::chrono::microseconds(200);
+// The longest the dialog's thread serves before its event loop gets a turn (input, painting).
+constexpr auto kServeAtMost = std::chrono::milliseconds(kFrameMs);
+
+void Relax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#else
+  std::this_thread::yield();
+#endif
+}
+
+// Held for a few instructions at a time; a holder that the scheduler took off its core is let
+// run again rather than spun against.
+class SpinLock {
+ public:
+  void lock() {
+    constexpr int kSpinsBeforeYield = 1000;
+    for (int spins = 0; held_.exchange(true, std::memory_order_acquire);) {
+      while (held_.load(std::memory_order_relaxed)) {
+        if (++spins % kSpinsBeforeYield == 0) std::this_thread::yield();
+        Relax();
+      }
+    }
+  }
+  void unlock() { held_.store(false, std::memory_order_release); }
+
+ private:
+  std::atomic<bool> held_{false};
+};
 
 struct Posted {
   HWND window;
@@ -23,38 +72,93 @@ struct Posted {
 };
 
 int WakeFd = -1;
-std::vector<Call*> Calls;   // under RendezvousLock()
-std::vector<Posted> Posts;  // under RendezvousLock()
+SpinLock QueueLock;
+std::vector<Call*> Calls;      // under QueueLock
+std::vector<Posted> Posts;     // under QueueLock
+bool Serving = false;          // under QueueLock: the dialog's thread looks again by itself
+std::atomic<int> Queued{0};    // Calls and Posts together, for spinning without the lock
+std::atomic<int> Sleepers{0};  // callers that stopped spinning and wait on the rendezvous
+
+// Spins until ready() or the deadline; true when ready.
+template <typename Ready>
+bool SpinUntil(Clock::time_point deadline, Ready ready) {
+  constexpr int kRoundsPerClockRead = 64;
+  for (int round = 0;; ++round) {
+    if (ready()) return true;
+    if (round % kRoundsPerClockRead == 0 && Clock::now() >= deadline) return false;
+    Relax();
+  }
+}
 
 void Wake() {
   uint64_t one = 1;
   [[maybe_unused]] ssize_t written = write(WakeFd, &one, sizeof one);
 }
 
-// Serves what is queued, in order: the waiting calls first, then the posted messages. A handler
-// may run a message box, whose loop serves the queue again meanwhile.
-void Serve() {
+// Under QueueLock, after one entry was queued: whether to wake the dialog's thread, which is
+// only when nothing else was queued and it is not serving; otherwise it is awake or woken.
+bool NoteQueued() { return Queued.fetch_add(1) == 0 && !Serving; }
+
+Call* TakeCall() {
+  std::lock_guard<SpinLock> lock(QueueLock);
+  if (Calls.empty()) return nullptr;
+  Call* call = Calls.front();
+  Calls.erase(Calls.begin());
+  --Queued;
+  return call;
+}
+
+// Handles the posted messages queued so far; false when there were none.
+bool HandlePosts() {
   std::vector<Posted> taken;
-  uint64_t count = 0;
-  [[maybe_unused]] ssize_t read = ::read(WakeFd, &count, sizeof count);
-  for (;;) {
-    Call* call = nullptr;
-    {
-      std::lock_guard<std::mutex> lock(RendezvousLock());
-      if (Calls.empty()) {
-        taken.swap(Posts);
-        break;
-      }
-      call = Calls.front();
-      Calls.erase(Calls.begin());
-    }
-    call->work(*call);
+  {
+    std::lock_guard<SpinLock> lock(QueueLock);
+    if (Posts.empty()) return false;
+    taken.swap(Posts);
+    Queued -= static_cast<int>(taken.size());
   }
   for (const Posted& post : taken) {
     if (Window* window = FindWindow(post.window)) {
       HandleMessage(window, post.message, post.wParam, post.lParam);
     }
   }
+  return true;
+}
+
+// Hands the queue back to the event loop's notifier, waking it for whatever is still queued.
+void StopServing() {
+  bool pending = false;
+  {
+    std::lock_guard<SpinLock> lock(QueueLock);
+    Serving = false;
+    pending = Queued.load() > 0;
+  }
+  if (pending) Wake();
+}
+
+// Serves the calls in order, then the posted messages, as Win32 handles sent messages before
+// posted ones. A handler may run a message box, whose loop serves the queue again meanwhile.
+// After posted messages (the worker's finish, which may end the dialog) the event loop gets
+// its turn at once.
+void Serve() {
+  uint64_t count = 0;
+  [[maybe_unused]] ssize_t read = ::read(WakeFd, &count, sizeof count);
+  Clock::time_point until = Clock::now() + kServeAtMost;
+  {
+    std::lock_guard<SpinLock> lock(QueueLock);
+    Serving = true;
+  }
+  for (;;) {
+    if (Call* call = TakeCall()) {
+      call->work(*call);
+      if (Clock::now() < until) continue;
+      break;
+    }
+    if (HandlePosts()) break;
+    Clock::time_point idleUntil = std::min(Clock::now() + kServerSpin, until);
+    if (!SpinUntil(idleUntil, [] { return Queued.load() > 0; })) break;
+  }
+  StopServing();
 }
 
 }  // namespace
@@ -67,15 +171,21 @@ void StartServingCalls() {
 }
 
 void DropQueuedCalls() {
-  std::lock_guard<std::mutex> lock(RendezvousLock());
+  std::lock_guard<SpinLock> lock(QueueLock);
   Calls.clear();
   Posts.clear();
+  Queued = 0;
 }
 
+// A caller asleep on the rendezvous is woken under its lock; one that is still spinning sees
+// done by itself. A caller counts itself among the sleepers before it looks at done for the last
+// time, and this counts them after setting done, so one of the two sees the other. Once done is
+// set the call may be gone: its caller returns as soon as it sees it.
 void Complete(Call& call, LRESULT result) {
-  std::lock_guard<std::mutex> lock(RendezvousLock());
   call.result = result;
-  call.done = true;
+  call.done.store(true);
+  if (Sleepers.load() == 0) return;
+  std::lock_guard<std::mutex> lock(RendezvousLock());
   Rendezvous().notify_all();
 }
 
@@ -85,11 +195,19 @@ LRESULT RunOnDialogThread(Call& call) {
     return call.result;
   }
   if (WakeFd < 0) return 0;
+  bool wake = false;
   {
-    std::unique_lock<std::mutex> lock(RendezvousLock());
+    std::lock_guard<SpinLock> lock(QueueLock);
     Calls.push_back(&call);
-    Wake();
-    Rendezvous().wait(lock, [&call] { return call.done || CurrentThreadAbandoned(); });
+    wake = NoteQueued();
+  }
+  if (wake) Wake();
+  auto answered = [&call] { return call.done.load() || CurrentThreadAbandoned(); };
+  if (!SpinUntil(Clock::now() + kCallerSpin, answered)) {
+    std::unique_lock<std::mutex> lock(RendezvousLock());
+    ++Sleepers;
+    Rendezvous().wait(lock, answered);
+    --Sleepers;
   }
   StopIfAbandoned();
   return call.result;
@@ -97,9 +215,13 @@ LRESULT RunOnDialogThread(Call& call) {
 
 bool QueuePosted(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (WakeFd < 0) return false;
-  std::lock_guard<std::mutex> lock(RendezvousLock());
-  Posts.push_back({window, message, wParam, lParam});
-  Wake();
+  bool wake = false;
+  {
+    std::lock_guard<SpinLock> lock(QueueLock);
+    Posts.push_back({window, message, wParam, lParam});
+    wake = NoteQueued();
+  }
+  if (wake) Wake();
   return true;
 }
 

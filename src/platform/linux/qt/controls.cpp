@@ -19,7 +19,6 @@ LRESULT HandleProgress(Window* bar, UINT message, WPARAM wParam, LPARAM lParam) 
       bar->low = static_cast<int>(wParam);
       bar->high = static_cast<int>(lParam);
       bar->position = std::clamp(bar->position, bar->low, std::max(bar->low, bar->high));
-      Bar(bar)->setRange(bar->low, std::max(bar->low, bar->high));
       break;
     case PBM_SETSTEP:
       previous = bar->step;
@@ -36,26 +35,47 @@ LRESULT HandleProgress(Window* bar, UINT message, WPARAM wParam, LPARAM lParam) 
     default:
       return 0;
   }
-  Bar(bar)->setValue(bar->position);
+  ShowNextFrame(bar);
   return previous;
+}
+
+// Shows one window's state in its widget.
+void Show(Window* window) {
+  switch (window->kind) {
+    case WindowKind::Dialog:
+      window->widget->setWindowTitle(QString::fromLocal8Bit(window->text));
+      break;
+    case WindowKind::Static:
+      static_cast<QLabel*>(window->widget)->setText(QString::fromLocal8Bit(window->text));
+      break;
+    case WindowKind::Button:
+      static_cast<QPushButton*>(window->widget)->setText(QString::fromLocal8Bit(window->text));
+      break;
+    case WindowKind::Progress:
+      Bar(window)->setRange(window->low, std::max(window->low, window->high));
+      Bar(window)->setValue(window->position);
+      break;
+  }
+  window->changed = false;
 }
 
 }  // namespace
 
 void ApplyText(Window* window, LPCSTR text) {
-  QString value = QString::fromLocal8Bit(text);
-  switch (window->kind) {
-    case WindowKind::Dialog:
-      window->widget->setWindowTitle(value);
-      break;
-    case WindowKind::Static:
-      static_cast<QLabel*>(window->widget)->setText(value);
-      break;
-    case WindowKind::Button:
-      static_cast<QPushButton*>(window->widget)->setText(value);
-      break;
-    case WindowKind::Progress:
-      break;
+  window->text.assign(text);
+  ShowNextFrame(window);
+}
+
+void ShowNextFrame(Window* window) {
+  window->changed = true;
+  QTimer* frame = window->dialog->frame;
+  if (frame != nullptr && !frame->isActive()) frame->start();
+}
+
+void ShowChanges(Dialog* dialog) {
+  if (dialog->self.changed) Show(&dialog->self);
+  for (int i = 0; i < dialog->controlCount; ++i) {
+    if (dialog->controls[i].changed) Show(&dialog->controls[i]);
   }
 }
 
@@ -104,13 +124,14 @@ HWND WINAPI GetDlgItem(HWND dialog, int id) {
 }
 
 // Keeps: a window's text (the dialog's caption, a label's or button's text), shown as plain
-// text; waits until the dialog's thread has set it. Maps to one conversion from the locale's
-// encoding to QString and QLabel::setText (no relayout: controls have fixed sizes).
+// text; waits until the dialog's thread has set it. Maps to the window record's text, shown in
+// its widget (QLabel::setText, converted from the locale's encoding) at the next frame.
 BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text) { return SetText(window, text); }
 
 // Keeps: the message handled by the window on the dialog's thread, the caller waiting for it
 // and receiving its result; a message to the dialog goes to its procedure. Maps to the
-// control's own state (the progress bar's range, step and position) shown in a QProgressBar.
+// control's own state (the progress bar's range, step and position), shown in a QProgressBar
+// at the next frame.
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Call call;
   call.window = window;

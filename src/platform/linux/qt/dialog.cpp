@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "frame.h"
 #include "window.h"
 
 namespace platform {
@@ -78,9 +79,21 @@ QWidget* MakeControl(Dialog* dialog, const DialogControl& control, Window* windo
   return MakeStatic(control, parent);
 }
 
+// A window's record starts with the template's text, in a buffer long enough for any path.
+void Record(Window* window, WindowKind kind, int id, QWidget* widget, Dialog* dialog,
+            const char* text) {
+  constexpr size_t kTextReserve = 4096;  // PATH_MAX
+  window->kind = kind;
+  window->id = id;
+  window->widget = widget;
+  window->dialog = dialog;
+  window->text.reserve(kTextReserve);
+  window->text.assign(text);
+}
+
 void Build(Dialog* dialog, const DialogTemplate& layout) {
   dialog->widget = new DialogWidget(dialog);
-  dialog->self = {WindowKind::Dialog, 0, dialog->widget, dialog};
+  Record(&dialog->self, WindowKind::Dialog, 0, dialog->widget, dialog, layout.caption);
   dialog->widget->setWindowTitle(QString::fromLocal8Bit(layout.caption));
   QFont font(QString::fromLatin1(layout.fontName), layout.pointSize);
   dialog->widget->setFont(font);
@@ -89,7 +102,7 @@ void Build(Dialog* dialog, const DialogTemplate& layout) {
   for (int i = 0; i < dialog->controlCount; ++i) {
     const DialogControl& control = layout.controls[i];
     Window* window = &dialog->controls[i];
-    *window = {WindowKind::Static, control.id, nullptr, dialog};
+    Record(window, WindowKind::Static, control.id, nullptr, dialog, control.text);
     window->widget = MakeControl(dialog, control, window);
     QRect rect = units.Pixels(control.rect);
     // A fixed size keeps a text change from asking for a new layout.
@@ -99,6 +112,10 @@ void Build(Dialog* dialog, const DialogTemplate& layout) {
   }
   dialog->widget->setFixedSize(units.Pixels(layout.rect).size());
   dialog->widget->move(layout.rect.x, layout.rect.y);
+  dialog->frame = new QTimer(dialog->widget);
+  dialog->frame->setSingleShot(true);
+  dialog->frame->setInterval(kFrameMs);
+  QObject::connect(dialog->frame, &QTimer::timeout, [dialog] { ShowChanges(dialog); });
 }
 
 void FocusFirstTabStop(Dialog* dialog) {
@@ -149,6 +166,10 @@ bool InputHeldBack(QWidget* window) {
     if (dialog->widget == window) return dialog->boxesOpen > 0;
   }
   return false;
+}
+
+void ShowFrameNow() {
+  for (Dialog* dialog : OpenDialogs) ShowChanges(dialog);
 }
 
 LRESULT DeliverToDialog(Dialog* dialog, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <QtCore/QEventLoop>
+#include <QtCore/QTimer>
 #include <QtWidgets/QDialog>
+#include <atomic>
+#include <string>
 
 #include "platform.h"
 #include "template.h"
@@ -14,16 +17,19 @@ enum class WindowKind { Dialog, Button, Progress, Static };
 
 struct Dialog;
 
+// A window's state as the program set it. The widget shows it at the next frame (see
+// ShowNextFrame), so a run of updates costs no widget work and no allocation each.
 struct Window {
   WindowKind kind;
   int id;
   QWidget* widget;
   Dialog* dialog;
-  // The progress bar's state, as the control keeps it.
-  int low = 0;
+  std::string text;  // reserved at creation: setting a path reuses the buffer
+  int low = 0;       // the progress bar's range, step and position
   int high = 100;
   int step = 10;
   int position = 0;
+  bool changed = false;  // since the widget last showed the state
 };
 
 inline constexpr int MaxControls = 16;
@@ -35,6 +41,7 @@ struct Dialog {
   DLGPROC procedure = nullptr;
   QDialog* widget = nullptr;
   QEventLoop* loop = nullptr;
+  QTimer* frame = nullptr;  // single shot: shows the changed controls once per display frame
   bool ended = false;
   INT_PTR result = 0;
   // Message boxes it owns that are open; its input is held back meanwhile.
@@ -60,6 +67,14 @@ LRESULT DeliverToDialog(Dialog* dialog, UINT message, WPARAM wParam, LPARAM lPar
 LRESULT HandleMessage(Window* window, UINT message, WPARAM wParam, LPARAM lParam);
 void ApplyText(Window* window, LPCSTR text);
 
+// How often the widgets show the controls' state at most: one display frame.
+inline constexpr int kFrameMs = 16;
+
+// Marks the window's state changed; its dialog's widgets show it within a frame.
+void ShowNextFrame(Window* window);
+// Shows every changed control of the dialog in its widget now. Dialog's thread only.
+void ShowChanges(Dialog* dialog);
+
 // The application, made on first use; false (and one line on stderr) when there is no display.
 bool EnsureApplication();
 bool OnDialogThread();
@@ -75,12 +90,13 @@ struct Call {
   LPCSTR caption = nullptr;
   UINT type = 0;
   LRESULT result = 0;
-  bool done = false;
+  std::atomic<bool> done{false};
 };
 
 // Runs call.work on the dialog's thread: at once when already on it, otherwise queued for it
-// while this thread waits until the work has called Complete. A thread abandoned meanwhile
-// stops for good instead of returning.
+// while this thread waits until the work has called Complete: first spinning for a round trip's
+// time, then asleep on the kernel side's rendezvous. A thread abandoned meanwhile stops for good
+// instead of returning.
 LRESULT RunOnDialogThread(Call& call);
 void Complete(Call& call, LRESULT result);
 
