@@ -7,66 +7,12 @@
 #include "driver.h"
 #include "platform.h"
 #include "gate.h"
+#include "steps.h"
 #include "support/check.h"
 #include "support/files.h"
 
 using namespace driver;
-
-namespace {
-
-const files::Bytes Tagged = files::Join(
-    {files::Id3v2Header(300), files::Pattern(300), files::Pattern(2000, 7), files::Trailer()});
-
-bool Cleaned(const std::string& path) {
-  files::Bytes bytes = files::Read(path);
-  files::Bytes expected(Tagged.begin(), Tagged.end() - 128);
-  std::fill(expected.begin(), expected.begin() + 310, 0);
-  return bytes == expected;
-}
-
-bool Untouched(const std::string& path) { return files::Read(path) == Tagged; }
-
-// A folder with three tagged files; names returns their paths.
-std::vector<std::string> ThreeFiles(files::TempFolder& folder, const char* middle = "b.mp3") {
-  std::vector<std::string> names = {folder.Text("a.mp3"), folder.Text(middle),
-                                    folder.Text("c.mp3")};
-  for (const std::string& name : names) files::Write(name, Tagged);
-  return names;
-}
-
-// The file the worker is at: the path line's text.
-std::string Current() { return Text(Label(1)); }
-
-std::string Question = "Are you sure you want to stop?";
-
-// Answers the stop question Yes as soon as it is open; the gate opens once the stop is set.
-bool YesOnceAskedThenOpenTheGate() {
-  QMessageBox* box = Box(Question);
-  if (box == nullptr) return false;
-  gate::OpenAfterStop();
-  QAbstractButton* yes = box->button(QMessageBox::Yes);
-  Later([yes] { Click(yes); });
-  return true;
-}
-
-// The worker is held at the gate and the dialog is on screen.
-bool HeldAndShown() { return gate::Reached() && Dialog() != nullptr && Dialog()->isVisible(); }
-
-void ReleaseShift() {
-  QWidget somewhere;
-  PressShift(&somewhere, false);
-}
-
-// Opens the stop question by one of the three stop commands.
-void AskToStop(int how) {
-  Later([how] {
-    if (how == 0) Click(CancelButton());
-    if (how == 1) PressEscape(Dialog());
-    if (how == 2) Dialog()->close();
-  });
-}
-
-}  // namespace
+using namespace steps;
 
 TEST(CompletedRunShowsProgressAndEndsWithZeroWithoutAQuestion) {
   gate::Reset();

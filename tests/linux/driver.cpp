@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "filelist/filelist.h"
-#include "frame.h"
+#include "hooks.h"
 #include "support/check.h"
 #include "ui/ui.h"
 

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <thread>
 
+#include "common/shared.h"
 #include "platform.h"
 
 namespace {
@@ -16,6 +17,7 @@ bool IsReached = false;
 bool IsOpen = false;
 bool IsStopSet = false;
 bool FailCreateEvent = false;
+bool WroteSinceArmed = false;
 
 void Pass(gate::At at, const char* text) {
   std::unique_lock<std::mutex> lock(Lock);
@@ -26,13 +28,18 @@ void Pass(gate::At at, const char* text) {
   Changed.wait(lock, [] { return IsOpen; });
 }
 
+bool Wrote() {
+  std::lock_guard<std::mutex> lock(Lock);
+  return WroteSinceArmed;
+}
+
 }  // namespace
 
 void gate::Arm(At at, const std::string& part) {
   std::lock_guard<std::mutex> lock(Lock);
   Armed = at;
   Part = part;
-  IsReached = IsOpen = false;
+  IsReached = IsOpen = WroteSinceArmed = false;
 }
 
 bool gate::Reached() {
@@ -79,10 +86,22 @@ BOOL __real_WriteFile(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
 HANDLE __real_FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA);
 BOOL __real_SetEvent(HANDLE);
 HANDLE __real_CreateEventA(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR);
+DWORD __real_WaitForSingleObject(HANDLE, DWORD);
 
 BOOL __wrap_WriteFile(HANDLE file, LPCVOID data, DWORD count, LPDWORD written, LPOVERLAPPED o) {
   Pass(gate::At::Write, nullptr);
+  {
+    std::lock_guard<std::mutex> lock(Lock);
+    WroteSinceArmed = true;
+  }
   return __real_WriteFile(file, data, count, written, o);
+}
+
+DWORD __wrap_WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+  DWORD result = __real_WaitForSingleObject(object, milliseconds);
+  bool foundNoStop = object == StopEvent && milliseconds == 0 && result != WAIT_OBJECT_0;
+  if (foundNoStop && Wrote()) Pass(gate::At::StopTest, nullptr);
+  return result;
 }
 
 HANDLE __wrap_FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {

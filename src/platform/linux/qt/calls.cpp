@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "hooks.h"
 #include "objects.h"
 #include "window.h"
 
@@ -30,6 +31,7 @@ using Clock = std::chrono::steady_clock;
 // How long a caller spins for its answer before it sleeps: a few round trips to a serving
 // dialog's thread, about what waking a sleeping one would cost.
 constexpr auto kCallerSpin = std::chrono::microseconds(100);
+std::atomic<std::chrono::microseconds> CallerSpin{kCallerSpin};
 // How long the dialog's thread waits for the next call before it returns to its event loop:
 // longer than the worker's file work between two updates for most files. Nothing waiting on
 // the dialog (a "Confirm" box, a long tag being zeroed) costs it more than this once.
@@ -163,6 +165,10 @@ void Serve() {
 
 }  // namespace
 
+std::chrono::microseconds SetCallerSpin(std::chrono::microseconds spin) {
+  return CallerSpin.exchange(spin);
+}
+
 void StartServingCalls() {
   WakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   Calls.reserve(8);
@@ -203,7 +209,7 @@ LRESULT RunOnDialogThread(Call& call) {
   }
   if (wake) Wake();
   auto answered = [&call] { return call.done.load() || CurrentThreadAbandoned(); };
-  if (!SpinUntil(Clock::now() + kCallerSpin, answered)) {
+  if (!SpinUntil(Clock::now() + CallerSpin.load(), answered)) {
     std::unique_lock<std::mutex> lock(RendezvousLock());
     ++Sleepers;
     Rendezvous().wait(lock, answered);

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "frame.h"
+#include "hooks.h"
 #include "window.h"
 
 namespace platform {

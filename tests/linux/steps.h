@@ -1,0 +1,37 @@
+// What the dialog suites share: the tagged file they clean, what it looks like cleaned or
+// untouched, and the steps a user takes on the dialog.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "support/files.h"
+
+namespace steps {
+
+// An ID3v2 tag of 300 bytes, audio, and an ID3v1 trailer.
+extern const files::Bytes Tagged;
+bool Cleaned(const std::string& path);
+bool Untouched(const std::string& path);
+
+// A folder with three tagged files; returns their paths.
+std::vector<std::string> ThreeFiles(files::TempFolder& folder, const char* middle = "b.mp3");
+
+// The file the worker is at: the path line's text.
+std::string Current();
+
+extern const std::string Question;
+
+// Answers the stop question Yes as soon as it is open; the gate opens once the stop is set.
+bool YesOnceAskedThenOpenTheGate();
+
+// The worker is held at the gate and the dialog is on screen.
+bool HeldAndShown();
+
+void ReleaseShift();
+
+// Opens the stop question by one of the three stop commands: 0 Cancel, 1 Escape, 2 the
+// window's close command.
+void AskToStop(int how);
+
+}  // namespace steps
