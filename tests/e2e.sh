@@ -17,13 +17,17 @@ tree() {  # tree DIR [COUNT]: a generated tree of tagged files, some in nested f
   python3 - "$work/$1" "${2:-400}" <<'PY'
 import os, sys
 root, count = sys.argv[1], int(sys.argv[2])
+tag = b"ID3\x03\x00\x00\x00\x00\x08\x00" + b"\x01" * 1024
+trailer = b"TAG" + b"\x01" * 125
+contents = [tag + bytes([(k + j) % 250 + 1 for j in range(3000)]) + trailer for k in range(250)]
+for folder in {os.path.join(root, "d%02d" % (i % 20), "e%d" % (i % 3)) for i in range(60)}:
+    os.makedirs(folder)
 for i in range(count):
     folder = os.path.join(root, "d%02d" % (i % 20), "e%d" % (i % 3))
-    os.makedirs(folder, exist_ok=True)
-    tag = b"ID3\x03\x00\x00\x00\x00\x08\x00" + b"\x01" * 1024
-    with open(os.path.join(folder, "t%04d.mp3" % i), "wb") as f:
-        f.write(tag + bytes([(i + j) % 250 + 1 for j in range(3000)]) + b"TAG" + b"\x01" * 125)
+    with open(os.path.join(folder, "t%06d.mp3" % i), "wb") as f:
+        f.write(contents[i % 250])
 PY
+  sync  # written back before the run, whose truncations would wait on it
 }
 states() {  # states DIR: how many of a generated tree's files are "cleaned untouched other"
   python3 - "$work/$1" <<'PY'
@@ -109,8 +113,12 @@ answered_no() {  # answered_no DIR SHOT COMMAND...
 }
 stopped_at_confirm() {  # stopped_at_confirm DIR COMMAND...
   ask - "${@:2}" || { kill $pid 2>/dev/null; return 1; }
-  xdotool keydown shift
+  # The server lets go of a key pressed through XTEST when the pressing client disconnects, so
+  # one client holds Shift until the worker has asked.
+  xdotool keydown shift sleep 60 &
+  local holder=$!
   waitfor Confirm >/dev/null
+  kill $holder
   xdotool keyup shift
   answer "$question" Return
   ended 1 || return 1
@@ -119,10 +127,12 @@ stopped_at_confirm() {  # stopped_at_confirm DIR COMMAND...
   echo "  cleaned ${counts[0]}, untouched ${counts[1]}, other ${counts[2]}"
   [ "${counts[1]}" -gt 0 ] && [ "${counts[2]}" -eq 0 ]
 }
-tree xlinux 8000
+# Runs long enough for a user's keys: about four seconds of the Linux program under X here.
+linux_run=200000
+tree xlinux $linux_run
 check "linux dialog under X: Escape, No, the run ends with 0, all cleaned" \
   answered_no xlinux linux-dialog "$linux" "$work/xlinux"
-tree xlinux2 8000
+tree xlinux2 $linux_run
 check "linux dialog under X: Escape, Shift, Yes while Confirm is open, ends with 1" \
   stopped_at_confirm xlinux2 "$linux" "$work/xlinux2"
 
