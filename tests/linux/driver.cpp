@@ -34,9 +34,11 @@ QApplication* Application() {
   static int argc = 1;
   static char name[] = "dialog_test";
   static char* argv[] = {name, nullptr};
+  // One application per process: a dialog opened before may have made it already.
   static QApplication* application = [] {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    return new QApplication(argc, argv);
+    auto* made = qobject_cast<QApplication*>(QCoreApplication::instance());
+    return made != nullptr ? made : new QApplication(argc, argv);
   }();
   return application;
 }
