@@ -53,7 +53,7 @@ class InputWatch : public QObject {
 // the dialog stay answerable together. Qt's window modality would block the older box behind
 // the newer one; the boxes are therefore not modal to Qt, and the owner's input is held back.
 QMessageBox* MakeBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  Window* window = FindWindow(owner);
+  Window* window = RecordOf(owner);
   auto* box = new QMessageBox(window != nullptr ? window->widget : nullptr);
   box->setTextFormat(Qt::PlainText);
   box->setText(QString::fromLocal8Bit(text));

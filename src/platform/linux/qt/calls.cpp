@@ -120,7 +120,7 @@ bool HandlePosts() {
     Queued -= static_cast<int>(taken.size());
   }
   for (const Posted& post : taken) {
-    if (Window* window = FindWindow(post.window)) {
+    if (Window* window = RecordOf(post.window)) {
       HandleMessage(window, post.message, post.wParam, post.lParam);
     }
   }

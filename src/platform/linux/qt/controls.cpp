@@ -94,7 +94,7 @@ using namespace platform;
 namespace {
 
 void SetTextWork(Call& call) {
-  Window* window = FindWindow(call.window);
+  Window* window = RecordOf(call.window);
   if (window != nullptr) ApplyText(window, call.text);
   Complete(call, window != nullptr);
 }
@@ -139,7 +139,7 @@ LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   call.wParam = wParam;
   call.lParam = lParam;
   call.work = [](Call& call) {
-    Window* target = FindWindow(call.window);
+    Window* target = RecordOf(call.window);
     LRESULT result = 0;
     if (target != nullptr) result = HandleMessage(target, call.message, call.wParam, call.lParam);
     Complete(call, result);

@@ -141,7 +141,7 @@ INT_PTR RunModal(Dialog* dialog, LPARAM initParam) {
 
 }  // namespace
 
-Window* FindWindow(HWND handle) {
+Window* RecordOf(HWND handle) {
   for (Dialog* dialog : OpenDialogs) {
     if (handle == HandleOf(&dialog->self)) return &dialog->self;
     for (int i = 0; i < dialog->controlCount; ++i) {
@@ -208,7 +208,7 @@ BOOL WINAPI EndDialog(HWND handle, INT_PTR result) {
   call.window = handle;
   call.lParam = result;
   call.work = [](Call& call) {
-    Window* window = FindWindow(call.window);
+    Window* window = RecordOf(call.window);
     if (window == nullptr || window->kind != WindowKind::Dialog) return Complete(call, FALSE);
     window->dialog->result = call.lParam;
     window->dialog->ended = true;

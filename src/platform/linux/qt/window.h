@@ -50,8 +50,9 @@ struct Dialog {
 
 inline HWND HandleOf(Window* window) { return reinterpret_cast<HWND>(window); }
 
-// The record of a window of a dialog that is still open, or nullptr. Dialog's thread only.
-Window* FindWindow(HWND handle);
+// The record behind a window handle of a dialog that is still open, or nullptr (the dialog has
+// ended, or the handle was never one of ours). Dialog's thread only.
+Window* RecordOf(HWND handle);
 
 // The control with this identifier; any thread, since a dialog's records do not change.
 Window* FindControl(HWND dialog, int id);
