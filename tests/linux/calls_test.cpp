@@ -121,19 +121,10 @@ void FinishWhileServingAStreamOfCalls() {
 // which waits for the dialog's thread. Yes now: the finish handling serves no call, so the
 // worker is ended after the grace period, and it touches no file, then or later.
 void YesWhenTheNextActionIsTheBarsStep() {
-  gate::Reset();
   files::TempFolder folder;
-  std::vector<std::string> names = ThreeFiles(folder);
-  gate::Arm(gate::At::StopTest);
+  std::vector<std::string> names;
   std::string first;
-  int result = Run({folder.Text()}, {[&] {
-                                       if (!HeldAndShown()) return false;
-                                       first = Current();
-                                       AskToStop(0);
-                                       return true;
-                                     },
-                                     YesOnceAskedThenOpenTheGate});
-  CHECK_EQ(result, 1);
+  CHECK_EQ(StopOnceHeld(gate::At::StopTest, folder, &names, &first), 1);
   std::this_thread::sleep_for(200ms);
   CHECK(Cleaned(first));
   for (const std::string& name : names) CHECK(name == first ? Cleaned(name) : Untouched(name));

@@ -96,19 +96,11 @@ TEST(EveryStopCommandAsksAndNoLeavesTheRunGoingUnchanged) {
 // Yes while the worker is inside a file: it finishes that file, sees the stop and ends by
 // itself; no other file is touched.
 TEST(YesWhileCleaningAFileEndsWithZero) {
-  gate::Reset();
-  gate::Arm(gate::At::Write);
   files::TempFolder folder;
-  std::vector<std::string> names = ThreeFiles(folder);
+  std::vector<std::string> names;
   std::string first;
-  int result = Run({folder.Text()}, {[&] {
-                                       if (!HeldAndShown()) return false;
-                                       first = Current();
-                                       AskToStop(0);
-                                       return true;
-                                     },
-                                     YesOnceAskedThenOpenTheGate});
-  CHECK_EQ(result, 0);
+  CHECK_EQ(StopOnceHeld(gate::At::Write, folder, &names, &first), 0);
+  CHECK(Cleaned(first));
   for (const std::string& name : names) CHECK(name == first ? Cleaned(name) : Untouched(name));
 }
 

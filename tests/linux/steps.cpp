@@ -57,4 +57,18 @@ void AskToStop(int how) {
   });
 }
 
+int StopOnceHeld(gate::At at, files::TempFolder& folder, std::vector<std::string>* names,
+                 std::string* first) {
+  gate::Reset();
+  *names = ThreeFiles(folder);
+  gate::Arm(at);
+  return Run({folder.Text()}, {[first] {
+                                 if (!HeldAndShown()) return false;
+                                 *first = Current();
+                                 AskToStop(0);
+                                 return true;
+                               },
+                               YesOnceAskedThenOpenTheGate});
+}
+
 }  // namespace steps

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "gate.h"
 #include "support/files.h"
 
 namespace steps {
@@ -33,5 +34,10 @@ void ReleaseShift();
 // Opens the stop question by one of the three stop commands: 0 Cancel, 1 Escape, 2 the
 // window's close command.
 void AskToStop(int how);
+
+// A run over three tagged files (names) in which the user stops with Cancel and Yes as soon as
+// the gate holds the worker at `at`; *first is the file the worker was at. Returns the result.
+int StopOnceHeld(gate::At at, files::TempFolder& folder, std::vector<std::string>* names,
+                 std::string* first);
 
 }  // namespace steps
