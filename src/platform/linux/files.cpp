@@ -23,23 +23,45 @@ int OpenFlags(DWORD access) {
   return flags | ((access & GENERIC_WRITE) ? O_WRONLY : O_RDONLY);
 }
 
+// Opening a device can have effects of its own (a tape rewinds, a serial line's modem lines
+// change), and a FIFO or socket is no file to change: for writing, only what stat(2) calls a
+// regular file is opened, and the descriptor must be that same regular file; anything swapped
+// in for it in between is closed at once, unused.
+int OpenRegularFile(LPCSTR path, int flags) {
+  struct stat before;
+  if (stat(path, &before) != 0 || !S_ISREG(before.st_mode)) return -1;
+  int fd = open(path, flags);
+  struct stat after;
+  if (fd >= 0 && (fstat(fd, &after) != 0 || !S_ISREG(after.st_mode) ||
+                  after.st_dev != before.st_dev || after.st_ino != before.st_ino)) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 }  // namespace
 
 // Keeps: opens an existing path only (OPEN_EXISTING), with the access asked for, returning
 // INVALID_HANDLE_VALUE on failure; a folder opens only with FILE_FLAG_BACKUP_SEMANTICS, as on
-// Windows. Maps to open(2) with O_NONBLOCK, so that a FIFO or device never blocks the opener;
-// access 0 (attributes only) is O_PATH. POSIX has no share modes: the share argument is taken
-// and not enforced.
+// Windows. Maps to open(2) with O_NONBLOCK, so that nothing blocks the opener; for writing, to
+// stat(2) first and open(2) only for a regular file, which fstat(2) then confirms, so that no
+// device, FIFO or socket is ever opened for writing. Access 0 (attributes only) is O_PATH.
+// POSIX has no share modes: the share argument is taken and not enforced.
 HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
                           DWORD disposition, DWORD flags, HANDLE) {
   AbandonGuard guard;
   if (disposition != OPEN_EXISTING || path == nullptr) return INVALID_HANDLE_VALUE;
+  if (access & GENERIC_WRITE) {
+    int fd = OpenRegularFile(path, OpenFlags(access));
+    return fd < 0 ? INVALID_HANDLE_VALUE : HandleFromFd(fd);
+  }
   int fd = open(path, OpenFlags(access));
   if (fd < 0) return INVALID_HANDLE_VALUE;
-  // Opening a folder for writing fails by itself; only a reader needs to look.
-  bool mayBeFolder = !(access & GENERIC_WRITE) && !(flags & FILE_FLAG_BACKUP_SEMANTICS);
+  // A reader opens a folder only with FILE_FLAG_BACKUP_SEMANTICS.
   struct stat status;
-  if (mayBeFolder && fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+  if (!(flags & FILE_FLAG_BACKUP_SEMANTICS) && fstat(fd, &status) == 0 &&
+      S_ISDIR(status.st_mode)) {
     close(fd);
     return INVALID_HANDLE_VALUE;
   }
