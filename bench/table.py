@@ -15,10 +15,10 @@ import shutil
 import statistics
 import subprocess
 import sys
-import tempfile
 import time
 
 import corpus
+import idle as dialog_idle
 
 BUILD, CORPORA = sys.argv[1], sys.argv[2]
 RUNS = int(sys.argv[3]) if len(sys.argv) > 3 else 3
@@ -120,71 +120,6 @@ class Display:
     def __exit__(self, *_):
         self.server.terminate()
         self.server.wait()
-
-
-def thread_cpu_ns(pid):
-    """CPU time of a process's main thread, the dialog's thread, in nanoseconds."""
-    with open("/proc/%d/task/%d/schedstat" % (pid, pid)) as f:
-        return int(f.read().split()[0])
-
-
-def dialog_share(command, env, after, window):
-    """The dialog's thread's share of a core over a window of the run that starts after
-    `after` seconds; None when the program ended before the window closed."""
-    process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL)
-    try:
-        time.sleep(after)
-        start_ns, started = thread_cpu_ns(process.pid), time.perf_counter()
-        time.sleep(window)
-        used = thread_cpu_ns(process.pid) - start_ns
-        share = used / ((time.perf_counter() - started) * 1e9)
-        return share if process.poll() is None else None
-    except FileNotFoundError:
-        return None
-    finally:
-        process.kill()
-        process.wait()
-
-
-def largest_tags(folder, count):
-    """Files whose ID3v2 tag is as large as the format allows, 256 MiB, all of it inside the
-    file (sparse, so that only the zeroing writes it)."""
-    os.makedirs(folder, exist_ok=True)
-    size = (1 << 28) - 1
-    header = b"ID3\x03\x00\x00" + bytes((size >> shift) & 0x7F for shift in (21, 14, 7, 0))
-    for n in range(count):
-        with open(os.path.join(folder, "large%d.mp3" % n), "wb") as f:
-            f.write(header)
-            f.truncate(size + len(header))
-
-
-def measure_idle(display):
-    """What the dialog's thread costs while nothing is asked of it, against a busy run."""
-    envs = environments(display)
-    scratch = tempfile.mkdtemp(dir="/dev/shm" if os.path.isdir("/dev/shm") else WORK)
-    try:
-        largest_tags(os.path.join(scratch, "large"), 8)
-        shifted = os.path.join(scratch, "confirm")
-        os.makedirs(shifted)
-        open(os.path.join(shifted, "a.mp3"), "wb").close()
-        holder = subprocess.Popen(["xdotool", "keydown", "shift", "sleep", "30"],
-                                  env=envs["X"], stdout=subprocess.DEVNULL)
-        try:
-            confirm = dialog_share([VARDEL, shifted], envs["X"], 1.0, 2.0)
-        finally:
-            holder.kill()
-            holder.wait()
-            subprocess.call(["xdotool", "keyup", "shift"], env=envs["X"])
-        zeroing = dialog_share([VARDEL, os.path.join(scratch, "large")], envs["offscreen"],
-                               0.3, 0.5)
-        busy_folder = fresh_copy("empty")
-        busy = dialog_share([VARDEL, busy_folder, busy_folder, busy_folder, busy_folder],
-                            envs["offscreen"], 0.1, 0.3)
-    finally:
-        shutil.rmtree(scratch, ignore_errors=True)
-    return {"a \"Confirm\" box open (X)": confirm, "256 MiB tags being zeroed": zeroing,
-            "for comparison, a run over empty files": busy}
 
 
 def environments(display):
@@ -300,7 +235,9 @@ def main():
     os.makedirs(WORK, exist_ok=True)
     with Display() as display:
         rows, start = measure_all(display)
-        idle = measure_idle(display)
+        envs = environments(display)
+        idle = dialog_idle.measure(VARDEL, envs["offscreen"], envs["X"], WORK,
+                                   fresh_copy("empty"))
     derive(rows)
     print_table(rows, start)
     print_targets(rows)
