@@ -27,7 +27,6 @@ namespace {
 
 // Longer than the grace period and than the driver's patience.
 constexpr std::chrono::microseconds kLongSpin = 60s;
-constexpr auto kPatience = 20s;
 
 template <typename Body>
 void WithCallerSpin(std::chrono::microseconds spin, Body body) {
@@ -35,31 +34,6 @@ void WithCallerSpin(std::chrono::microseconds spin, Body body) {
   body();
   platform::SetCallerSpin(previous);
 }
-
-// Ends the whole test program when a dialog has not ended within the driver's patience.
-class Watchdog {
- public:
-  Watchdog()
-      : thread_([this] {
-          auto until = std::chrono::steady_clock::now() + kPatience;
-          while (!done_.load()) {
-            if (std::chrono::steady_clock::now() > until) {
-              std::printf("  the dialog never ended; giving up\n");
-              std::fflush(stdout);
-              std::_Exit(2);
-            }
-            std::this_thread::sleep_for(10ms);
-          }
-        }) {}
-  ~Watchdog() {
-    done_ = true;
-    thread_.join();
-  }
-
- private:
-  std::atomic<bool> done_{false};
-  std::thread thread_;
-};
 
 constexpr int kStepsBeforeFinish = 2000;
 HANDLE Pumper = nullptr;
@@ -107,7 +81,7 @@ void FinishWhileServingAStreamOfCalls() {
   Seen = FinishSeen();
   INT_PTR result = 0;
   {
-    Watchdog watchdog;
+    Watchdog watchdog([] { std::printf("  the dialog never ended; giving up\n"); });
     result = DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, PumpDialogProc, 0);
   }
   CHECK_EQ(result, 1);

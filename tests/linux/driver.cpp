@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "filelist/filelist.h"
 #include "hooks.h"
@@ -45,6 +46,25 @@ QApplication* Application() {
 
 }  // namespace
 
+Watchdog::Watchdog(std::function<void()> giveUp)
+    : giveUp_(std::move(giveUp)), thread_([this] {
+        while (!done_.load()) {
+          if (std::chrono::steady_clock::now() - since_.load() > kPatience) {
+            giveUp_();
+            std::fflush(stdout);
+            std::_Exit(2);
+          }
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+      }) {}
+
+Watchdog::~Watchdog() {
+  done_ = true;
+  thread_.join();
+}
+
+void Watchdog::Progress() { since_ = std::chrono::steady_clock::now(); }
+
 int Run(const std::vector<std::string>& paths, std::vector<Step> steps) {
   Application();
   Seen.clear();
@@ -54,8 +74,14 @@ int Run(const std::vector<std::string>& paths, std::vector<Step> steps) {
   std::vector<const char*> list;
   for (const std::string& path : paths) list.push_back(path.c_str());
   list.push_back(nullptr);
-  size_t next = 0;
-  auto started = std::chrono::steady_clock::now();
+  std::atomic<size_t> next{0};
+  Watchdog watchdog([&next, count = steps.size()] {
+    if (next < count) {
+      std::printf("  step %zu of %zu never passed; giving up\n", next + 1, count);
+    } else {
+      std::printf("  the dialog never ended after the last step; giving up\n");
+    }
+  });
   QTimer timer;
   QObject::connect(&timer, &QTimer::timeout, [&] {
     // A step looks at the dialog as the user would see it at the next frame.
@@ -63,16 +89,7 @@ int Run(const std::vector<std::string>& paths, std::vector<Step> steps) {
     NoteBoxes();
     if (next < steps.size() && steps[next]()) {
       ++next;
-      started = std::chrono::steady_clock::now();
-    }
-    if (std::chrono::steady_clock::now() - started > std::chrono::seconds(20)) {
-      if (next < steps.size()) {
-        std::printf("  step %zu of %zu never passed; giving up\n", next + 1, steps.size());
-      } else {
-        std::printf("  the dialog never ended after the last step; giving up\n");
-      }
-      std::fflush(stdout);
-      std::_Exit(2);
+      watchdog.Progress();
     }
   });
   timer.start(2);

@@ -7,7 +7,10 @@
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QPushButton>
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -16,8 +19,27 @@ namespace driver {
 // A step is tried again and again until it returns true; then the next one starts.
 using Step = std::function<bool()>;
 
+// Ends the whole test program (after giveUp has said why) when no progress has been made for
+// 20 seconds. A thread of its own, so that it also ends a dialog's thread that never returns.
+class Watchdog {
+ public:
+  static constexpr std::chrono::seconds kPatience{20};
+  explicit Watchdog(std::function<void()> giveUp);
+  ~Watchdog();
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+  void Progress();
+
+ private:
+  std::function<void()> giveUp_;
+  std::atomic<std::chrono::steady_clock::time_point> since_{std::chrono::steady_clock::now()};
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
 // Runs the program's entry on the paths while the steps run. Gives up on the whole test
-// program when a step has not passed within 20 seconds.
+// program when a step has not passed, or the dialog has not ended after the last one, within
+// the watchdog's patience.
 int Run(const std::vector<std::string>& paths, std::vector<Step> steps);
 
 // Runs an action once the current step has returned, so that a message box it opens runs its
