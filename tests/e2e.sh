@@ -65,6 +65,25 @@ err=$(env -u DISPLAY -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "$linux" "$work/args"
 check "no display: exit 255" test $? -eq 255
 check "no display: one line on stderr" test "$(grep -c 'cannot open the dialog' <<<"$err")" -eq 1
 
+# A termination signal mid-run is the user's confirmed stop: the file at hand is finished, the
+# run ends by itself with 0, or with 1 after the grace period, and no file is left half-done.
+signalled() {  # signalled SIGNAL DIR
+  QT_QPA_PLATFORM=offscreen "$linux" "$work/$2" 2>/dev/null &
+  local pid=$! counts code
+  sleep 0.5
+  kill -"$1" $pid
+  timeout 10 tail --pid=$pid -f /dev/null
+  wait $pid
+  code=$?
+  read -ra counts <<<"$(states "$2")"
+  echo "  exit code $code; cleaned ${counts[0]}, untouched ${counts[1]}, other ${counts[2]}"
+  [ $code -le 1 ] && [ "${counts[1]}" -gt 0 ] && [ "${counts[2]}" -eq 0 ]
+}
+tree signals 200000
+for signal in TERM HUP INT; do
+  check "linux program: SIG$signal mid-run stops it, nothing half-done" signalled $signal signals
+done
+
 # Under Xvfb, as a user would: Escape opens the question. Answered No, the run goes on and ends
 # by itself with 0. With the question open, Shift held makes the worker ask "Confirm" for its
 # next file; Yes to the question while the worker waits on that box ends the run with 1.

@@ -43,6 +43,8 @@ bool OnDialogThread() { return DialogThread.load() == std::this_thread::get_id()
 bool EnsureApplication() {
   if (QApplication::instance() == nullptr) {
     if (!DisplayReachable()) return false;
+    // Before Qt starts threads of its own, so that every thread of the process blocks them.
+    BlockTerminationSignals();
     static int argc = 1;
     static char name[] = "vardel";
     static char* argv[] = {name, nullptr};
@@ -50,8 +52,10 @@ bool EnsureApplication() {
   }
   if (DialogThread.load() != std::this_thread::get_id()) {
     DialogThread = std::this_thread::get_id();
+    BlockTerminationSignals();
     StartServingCalls();
     WatchInput();
+    WatchTerminationSignals();
   }
   return true;
 }

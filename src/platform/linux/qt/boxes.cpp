@@ -1,8 +1,11 @@
 // Message boxes and the Shift key.
 #include <QtGui/QKeyEvent>
+#include <QtWidgets/QAbstractButton>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMessageBox>
+#include <algorithm>
 #include <atomic>
+#include <vector>
 
 #include "window.h"
 #include "x11.h"
@@ -11,6 +14,8 @@ namespace platform {
 namespace {
 
 std::atomic<bool> ShiftSeen{false};
+// The boxes open on the dialog's thread, each in its own loop there. Dialog's thread only.
+std::vector<QMessageBox*> OwnBoxes;
 
 bool IsInput(QEvent::Type type) {
   switch (type) {
@@ -75,6 +80,9 @@ QMessageBox* MakeBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   return box;
 }
 
+// Yes for a Yes/No box, OK for the rest: what the user's confirmed stop answers.
+int StopAnswer(UINT type) { return (type & 0xF) == MB_YESNO ? IDYES : IDOK; }
+
 // The button the box was closed with, as MessageBoxA reports it.
 int Answer(QMessageBox* box) {
   QMessageBox::StandardButton button = box->standardButton(box->clickedButton());
@@ -84,6 +92,15 @@ int Answer(QMessageBox* box) {
 }
 
 }  // namespace
+
+bool AnswerOwnBoxes() {
+  for (QMessageBox* box : OwnBoxes) {
+    QAbstractButton* button = box->button(QMessageBox::Yes);
+    if (button == nullptr) button = box->button(QMessageBox::Ok);
+    if (button != nullptr) button->click();
+  }
+  return !OwnBoxes.empty();
+}
 
 void WatchInput() {
   qApp->installEventFilter(new InputWatch(qApp));
@@ -99,14 +116,20 @@ using namespace platform;
 // loop; from another thread it is opened on the dialog's thread without a loop of its own there
 // and the caller waits for the answer. Its owner takes no input while it is open; a box opened
 // from the worker and one opened by the dialog stay answerable together. Maps to a QMessageBox
-// with plain text, not modal to Qt, and the input filter holding back the owner's input.
+// with plain text, not modal to Qt, and the input filter holding back the owner's input. Once a
+// termination signal has come, a box of the dialog's thread for that dialog is answered Yes (or
+// OK), an open one at once and a new one without being shown: the user's confirmed stop.
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   if (OnDialogThread()) {
+    Window* window = RecordOf(owner);
+    if (window != nullptr && window->dialog->stopSignalled) return StopAnswer(type);
     QMessageBox* box = MakeBox(owner, text, caption, type);
     QEventLoop loop;
     QObject::connect(box, &QMessageBox::finished, &loop, &QEventLoop::quit);
+    OwnBoxes.push_back(box);
     box->show();
     loop.exec();
+    OwnBoxes.erase(std::find(OwnBoxes.begin(), OwnBoxes.end(), box));
     int answer = Answer(box);
     delete box;
     return answer;

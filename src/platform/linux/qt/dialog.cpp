@@ -168,6 +168,20 @@ bool InputHeldBack(QWidget* window) {
   return false;
 }
 
+void StopOpenDialogs() {
+  // A copy: a procedure may open or end dialogs.
+  std::vector<Dialog*> open;
+  for (Dialog* dialog : OpenDialogs) {
+    if (dialog->ended) continue;
+    dialog->stopSignalled = true;
+    open.push_back(dialog);
+  }
+  if (AnswerOwnBoxes()) return;
+  for (Dialog* dialog : open) {
+    if (!dialog->ended) DeliverToDialog(dialog, WM_CLOSE, 0, 0);
+  }
+}
+
 void ShowFrameNow() {
   for (Dialog* dialog : OpenDialogs) ShowChanges(dialog);
 }

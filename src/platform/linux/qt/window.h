@@ -44,6 +44,8 @@ struct Dialog {
   QTimer* frame = nullptr;  // single shot: shows the changed controls once per display frame
   bool ended = false;
   INT_PTR result = 0;
+  // A termination signal came while it was open: its boxes answer as Yes would.
+  bool stopSignalled = false;
   // Message boxes it owns that are open; its input is held back meanwhile.
   int boxesOpen = 0;
 };
@@ -112,5 +114,17 @@ void DropQueuedCalls();
 // Installs the input filter: the Shift state the application last saw, and input held back
 // from a dialog while a box it owns is open.
 void WatchInput();
+
+// Termination signals (SIGTERM, SIGHUP, SIGINT) as a confirmed stop: blocked in the calling
+// thread and every thread it starts afterwards, then read on the dialog's thread.
+void BlockTerminationSignals();
+void WatchTerminationSignals();
+// Answers the boxes open on the dialog's thread (the stop question) as Yes, or OK, would;
+// false when none was open. Dialog's thread only.
+bool AnswerOwnBoxes();
+// A termination signal's confirmed stop for every open dialog that has not ended: from now on
+// its boxes answer as Yes would; an open one is answered, or else the dialog gets WM_CLOSE.
+// Dialog's thread only.
+void StopOpenDialogs();
 
 }  // namespace platform

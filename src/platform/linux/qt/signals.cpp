@@ -1,0 +1,49 @@
+// Termination signals as a confirmed stop. SIGTERM, SIGHUP and SIGINT (Ctrl-C in the shell that
+// started the program) would end the process wherever it is, perhaps with a file's tag region
+// half zeroed. They are blocked in every thread from the user side's start and read on the
+// dialog's thread, which answers its own open box (the stop question) as Yes would, or else
+// closes each open dialog with its question answered Yes: the program's own confirmed stop,
+// with its grace period and exit code. A signal that comes while a dialog's finish handling
+// waits is read after it, when the dialog has ended, so a second signal never cuts the grace
+// period short. SIGKILL still ends the process at once.
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <QtCore/QSocketNotifier>
+
+#include "window.h"
+
+namespace platform {
+namespace {
+
+sigset_t TerminationSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) sigaddset(&set, signal);
+  return set;
+}
+
+void OnTerminationSignal(int fd) {
+  signalfd_siginfo info;
+  while (read(fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+  }
+  StopOpenDialogs();
+}
+
+}  // namespace
+
+void BlockTerminationSignals() {
+  sigset_t set = TerminationSignals();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+void WatchTerminationSignals() {
+  sigset_t set = TerminationSignals();
+  int fd = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+  if (fd < 0) return;
+  auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read);
+  QObject::connect(notifier, &QSocketNotifier::activated, [fd] { OnTerminationSignal(fd); });
+}
+
+}  // namespace platform

@@ -1,0 +1,129 @@
+// Termination signals on the real dialog (offscreen): SIGTERM, SIGHUP and SIGINT are each the
+// user's confirmed stop, with the same result by the same rule as answering Yes. Signals are
+// sent to the dialog's thread itself: threads Qt started for the test's own application may
+// not block them.
+#include <pthread.h>
+#include <signal.h>
+
+#include <chrono>
+#include <thread>
+
+#include "driver.h"
+#include "gate.h"
+#include "steps.h"
+#include "support/check.h"
+#include "ui/ui.h"
+
+using namespace driver;
+using namespace steps;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Sends the signal to the dialog's thread once the worker is held at the gate, and lets the
+// worker go on once the stop is set.
+driver::Step SignalOnceHeld(int signal, std::string* first) {
+  return [signal, first] {
+    if (!HeldAndShown()) return false;
+    *first = Current();
+    gate::OpenAfterStop();
+    raise(signal);
+    return true;
+  };
+}
+
+}  // namespace
+
+// While the worker cleans a file: it finishes that file, sees the stop and ends by itself.
+// No question is shown and no other file is touched.
+TEST(EachTerminationSignalIsAConfirmedStop) {
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+    gate::Reset();
+    files::TempFolder folder;
+    std::vector<std::string> names = ThreeFiles(folder);
+    gate::Arm(gate::At::Write);
+    std::string first;
+    CHECK_EQ(Run({folder.Text()}, {SignalOnceHeld(signal, &first)}), 0);
+    CHECK(BoxesSeen().empty());
+    for (const std::string& name : names) CHECK(name == first ? Cleaned(name) : Untouched(name));
+  }
+}
+
+// The stop question is open when the signal comes: it is answered Yes.
+TEST(ASignalAnswersTheOpenStopQuestionYes) {
+  gate::Reset();
+  files::TempFolder folder;
+  std::vector<std::string> names = ThreeFiles(folder);
+  gate::Arm(gate::At::Write);
+  std::string first;
+  int result = Run({folder.Text()}, {[&] {
+                                       if (!HeldAndShown()) return false;
+                                       first = Current();
+                                       AskToStop(1);
+                                       return true;
+                                     },
+                                     [] {
+                                       if (Box(Question) == nullptr) return false;
+                                       gate::OpenAfterStop();
+                                       raise(SIGINT);
+                                       return true;
+                                     }});
+  CHECK_EQ(result, 0);
+  CHECK_EQ(BoxesSeen().size(), 1u);
+  for (const std::string& name : names) CHECK(name == first ? Cleaned(name) : Untouched(name));
+}
+
+// The worker waits on a "Confirm" box: it never reaches its stop test, so the run ends with 1
+// after the grace period, as Yes to the question would, and the file asked about is untouched.
+TEST(ASignalWhileTheWorkerAsksConfirmEndsWithOne) {
+  gate::Reset();
+  files::TempFolder folder;
+  std::vector<std::string> names = ThreeFiles(folder);
+  gate::Arm(gate::At::Find);
+  std::string asked;
+  int result = Run({folder.Text()}, {[] {
+                                       if (!HeldAndShown()) return false;
+                                       PressShift(Dialog(), true);
+                                       gate::Open();
+                                       return true;
+                                     },
+                                     [&] {
+                                       for (const std::string& name : names) {
+                                         if (Box(name) != nullptr) asked = name;
+                                       }
+                                       if (asked.empty()) return false;
+                                       raise(SIGHUP);
+                                       return true;
+                                     }});
+  ReleaseShift();
+  CHECK_EQ(result, 1);
+  std::this_thread::sleep_for(200ms);
+  CHECK(Untouched(asked));
+}
+
+// The worker's next action is an update, so the stop runs out its grace period. A second signal
+// meanwhile neither ends the process nor cuts the grace period short.
+TEST(ASecondSignalDoesNotCutTheGracePeriodShort) {
+  gate::Reset();
+  files::TempFolder folder;
+  std::vector<std::string> names = ThreeFiles(folder);
+  gate::Arm(gate::At::StopTest);
+  pthread_t dialogThread = pthread_self();
+  std::chrono::steady_clock::time_point signalled;
+  std::thread second;
+  int result = Run({folder.Text()}, {[&] {
+                     if (!HeldAndShown()) return false;
+                     gate::OpenAfterStop();
+                     signalled = std::chrono::steady_clock::now();
+                     raise(SIGTERM);
+                     second = std::thread([dialogThread] {
+                       std::this_thread::sleep_for(300ms);
+                       pthread_kill(dialogThread, SIGTERM);
+                     });
+                     return true;
+                   }});
+  auto waited = std::chrono::steady_clock::now() - signalled;
+  second.join();
+  CHECK_EQ(result, 1);
+  CHECK(waited >= std::chrono::milliseconds(GRACE_PERIOD_MS));
+}
