@@ -135,6 +135,24 @@ TEST(OnlyRegularFilesAreOpenedForWriting) {
   CHECK(watch.Opened() == (Lines{"a.mp3"}));
 }
 
+// A descriptor number comes back for the next file opened: its type is that file's, never one
+// remembered from the closed handle.
+TEST(FileTypeIsNeverTheClosedHandlesOne) {
+  files::TempFolder folder;
+  std::string file = folder.Text("a.mp3"), fifo = folder.Text("f.mp3");
+  files::Write(file, files::Pattern(200));
+  CHECK_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  HANDLE regular = CreateFileA(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+  CHECK_EQ(GetFileType(regular), FILE_TYPE_DISK);
+  CHECK(CloseHandle(regular));
+  HANDLE pipe =
+      CreateFileA(fifo.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  CHECK(pipe == regular);
+  CHECK_EQ(GetFileType(pipe), FILE_TYPE_PIPE);
+  CHECK(CloseHandle(pipe));
+}
+
 TEST(ScanEnumeratesEachFolderOnceAndStopsEnteringFolders) {
   StopEventForTest stop;
   files::TempFolder folder;

@@ -1,4 +1,5 @@
 // Files over POSIX descriptors.
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -15,6 +16,12 @@ namespace {
 DWORD AttributesFromMode(mode_t mode) {
   return S_ISDIR(mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
 }
+
+// The descriptor last opened and found a regular file, until it is closed: an open file's type
+// never changes, so GetFileType, which the program calls right after the open, needs no second
+// fstat(2). Cleared before its descriptor is closed, so its number is never taken for another
+// file; another open only replaces it, which costs GetFileType an fstat.
+std::atomic<int> LastOpenedRegular{-1};
 
 int OpenFlags(DWORD access) {
   int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
@@ -37,6 +44,7 @@ int OpenRegularFile(LPCSTR path, int flags) {
     close(fd);
     return -1;
   }
+  if (fd >= 0) LastOpenedRegular = fd;
   return fd;
 }
 
@@ -60,8 +68,7 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTE
   if (fd < 0) return INVALID_HANDLE_VALUE;
   // A reader opens a folder only with FILE_FLAG_BACKUP_SEMANTICS.
   struct stat status;
-  if (!(flags & FILE_FLAG_BACKUP_SEMANTICS) && fstat(fd, &status) == 0 &&
-      S_ISDIR(status.st_mode)) {
+  if (!(flags & FILE_FLAG_BACKUP_SEMANTICS) && fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
     close(fd);
     return INVALID_HANDLE_VALUE;
   }
@@ -69,10 +76,12 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTE
 }
 
 // Keeps: FILE_TYPE_DISK for a file or folder on disk, FILE_TYPE_PIPE for a FIFO or socket,
-// FILE_TYPE_CHAR for a device. Maps to fstat(2); block devices are reported as FILE_TYPE_CHAR
-// too, so that nothing takes a disk device for a file.
+// FILE_TYPE_CHAR for a device. Maps to fstat(2), or to what the open for writing just found;
+// block devices are reported as FILE_TYPE_CHAR too, so that nothing takes a disk device for a
+// file.
 DWORD WINAPI GetFileType(HANDLE file) {
   AbandonGuard guard;
+  if (IsFileHandle(file) && FdFromHandle(file) == LastOpenedRegular) return FILE_TYPE_DISK;
   struct stat status;
   if (!IsFileHandle(file) || fstat(FdFromHandle(file), &status) != 0) return FILE_TYPE_UNKNOWN;
   if (S_ISREG(status.st_mode) || S_ISDIR(status.st_mode)) return FILE_TYPE_DISK;
@@ -162,7 +171,11 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION
 // Maps to close(2) for files and to releasing the layer's own object otherwise.
 BOOL WINAPI CloseHandle(HANDLE object) {
   AbandonGuard guard;
-  if (IsFileHandle(object)) return close(FdFromHandle(object)) == 0;
+  if (IsFileHandle(object)) {
+    int fd = FdFromHandle(object);
+    LastOpenedRegular.compare_exchange_strong(fd, -1);
+    return close(FdFromHandle(object)) == 0;
+  }
   Object* target = ObjectFromHandle(object);
   if (target == nullptr) return FALSE;
   switch (target->kind) {
