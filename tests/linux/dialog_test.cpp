@@ -15,10 +15,8 @@ using namespace driver;
 using namespace steps;
 
 TEST(CompletedRunShowsProgressAndEndsWithZeroWithoutAQuestion) {
-  gate::Reset();
   files::TempFolder folder;
-  std::vector<std::string> names = ThreeFiles(folder);
-  gate::Arm(gate::At::Write);
+  std::vector<std::string> names = ThreeFilesHeldAt(gate::At::Write, folder);
   int result = Run({folder.Text()}, {[&] {
                      if (!HeldAndShown()) return false;
                      QDialog* dialog = Dialog();
@@ -42,10 +40,8 @@ TEST(CompletedRunShowsProgressAndEndsWithZeroWithoutAQuestion) {
 }
 
 TEST(EveryStopCommandAsksAndNoLeavesTheRunGoingUnchanged) {
-  gate::Reset();
-  gate::Arm(gate::At::Write);
   files::TempFolder folder;
-  std::vector<std::string> names = ThreeFiles(folder);
+  std::vector<std::string> names = ThreeFilesHeldAt(gate::At::Write, folder);
   std::string percent, path;
   int value = -1;
   std::vector<driver::Step> steps = {[&] {
@@ -169,10 +165,8 @@ TEST(ShiftAsksBeforeEachFileAndNoSkipsIt) {
 // The stop question and a "Confirm" box from the worker are open together and both stay
 // answerable. Yes to the question while the worker waits on its box ends the run with 1.
 TEST(StopQuestionAndConfirmBoxStayAnswerableTogether) {
-  gate::Reset();
   files::TempFolder folder;
-  std::vector<std::string> names = ThreeFiles(folder);
-  gate::Arm(gate::At::Write);
+  std::vector<std::string> names = ThreeFilesHeldAt(gate::At::Write, folder);
   std::string first, second;
   QMessageBox* question = nullptr;
   auto confirmOther = [&](const std::string& not1, const std::string& not2) -> QMessageBox* {
@@ -221,10 +215,8 @@ TEST(StopQuestionAndConfirmBoxStayAnswerableTogether) {
 // The run completes while the stop question is open: the finish is handled inside the box, and
 // answering Yes afterwards stops, waits on and closes nothing a second time.
 TEST(YesAfterTheRunFinishedKeepsTheFirstResult) {
-  gate::Reset();
   files::TempFolder folder;
-  std::vector<std::string> names = ThreeFiles(folder);
-  gate::Arm(gate::At::Write);
+  std::vector<std::string> names = ThreeFilesHeldAt(gate::At::Write, folder);
   QMessageBox* question = nullptr;
   int result = Run({folder.Text()}, {[] {
                                        if (!HeldAndShown()) return false;

@@ -38,10 +38,8 @@ driver::Step SignalOnceHeld(int signal, std::string* first) {
 // No question is shown and no other file is touched.
 TEST(EachTerminationSignalIsAConfirmedStop) {
   for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
-    gate::Reset();
     files::TempFolder folder;
-    std::vector<std::string> names = ThreeFiles(folder);
-    gate::Arm(gate::At::Write);
+    std::vector<std::string> names = ThreeFilesHeldAt(gate::At::Write, folder);
     std::string first;
     CHECK_EQ(Run({folder.Text()}, {SignalOnceHeld(signal, &first)}), 0);
     CHECK(BoxesSeen().empty());
@@ -51,10 +49,8 @@ TEST(EachTerminationSignalIsAConfirmedStop) {
 
 // The stop question is open when the signal comes: it is answered Yes.
 TEST(ASignalAnswersTheOpenStopQuestionYes) {
-  gate::Reset();
   files::TempFolder folder;
-  std::vector<std::string> names = ThreeFiles(folder);
-  gate::Arm(gate::At::Write);
+  std::vector<std::string> names = ThreeFilesHeldAt(gate::At::Write, folder);
   std::string first;
   int result = Run({folder.Text()}, {[&] {
                                        if (!HeldAndShown()) return false;
@@ -76,10 +72,8 @@ TEST(ASignalAnswersTheOpenStopQuestionYes) {
 // The worker waits on a "Confirm" box: it never reaches its stop test, so the run ends with 1
 // after the grace period, as Yes to the question would, and the file asked about is untouched.
 TEST(ASignalWhileTheWorkerAsksConfirmEndsWithOne) {
-  gate::Reset();
   files::TempFolder folder;
-  std::vector<std::string> names = ThreeFiles(folder);
-  gate::Arm(gate::At::Find);
+  std::vector<std::string> names = ThreeFilesHeldAt(gate::At::Find, folder);
   std::string asked;
   int result = Run({folder.Text()}, {[] {
                                        if (!HeldAndShown()) return false;
@@ -104,10 +98,8 @@ TEST(ASignalWhileTheWorkerAsksConfirmEndsWithOne) {
 // The worker's next action is an update, so the stop runs out its grace period. A second signal
 // meanwhile neither ends the process nor cuts the grace period short.
 TEST(ASecondSignalDoesNotCutTheGracePeriodShort) {
-  gate::Reset();
   files::TempFolder folder;
-  std::vector<std::string> names = ThreeFiles(folder);
-  gate::Arm(gate::At::StopTest);
+  std::vector<std::string> names = ThreeFilesHeldAt(gate::At::StopTest, folder);
   pthread_t dialogThread = pthread_self();
   std::chrono::steady_clock::time_point signalled;
   std::thread second;

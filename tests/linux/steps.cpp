@@ -57,11 +57,16 @@ void AskToStop(int how) {
   });
 }
 
+std::vector<std::string> ThreeFilesHeldAt(gate::At at, files::TempFolder& folder) {
+  gate::Reset();
+  std::vector<std::string> names = ThreeFiles(folder);
+  gate::Arm(at);
+  return names;
+}
+
 int StopOnceHeld(gate::At at, files::TempFolder& folder, std::vector<std::string>* names,
                  std::string* first) {
-  gate::Reset();
-  *names = ThreeFiles(folder);
-  gate::Arm(at);
+  *names = ThreeFilesHeldAt(at, folder);
   return Run({folder.Text()}, {[first] {
                                  if (!HeldAndShown()) return false;
                                  *first = Current();

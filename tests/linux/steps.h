@@ -35,6 +35,9 @@ void ReleaseShift();
 // window's close command.
 void AskToStop(int how);
 
+// A fresh start for a run: the gate reset and armed at `at`, three tagged files in folder.
+std::vector<std::string> ThreeFilesHeldAt(gate::At at, files::TempFolder& folder);
+
 // A run over three tagged files (names) in which the user stops with Cancel and Yes as soon as
 // the gate holds the worker at `at`; *first is the file the worker was at. Returns the result.
 int StopOnceHeld(gate::At at, files::TempFolder& folder, std::vector<std::string>* names,
