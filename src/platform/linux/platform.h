@@ -106,6 +106,7 @@ typedef struct {
 #define IDNO 7
 #define MB_OK 0x0u
 #define MB_YESNO 0x4u
+#define MB_TYPEMASK 0xFu
 #define MB_ICONERROR 0x10u
 #define MB_ICONQUESTION 0x20u
 #define VK_SHIFT 0x10

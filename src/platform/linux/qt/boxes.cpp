@@ -65,7 +65,7 @@ QMessageBox* MakeBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   box->setWindowTitle(caption != nullptr ? QString::fromLocal8Bit(caption) : QString("Error"));
   if (type & MB_ICONQUESTION) box->setIcon(QMessageBox::Question);
   if (type & MB_ICONERROR) box->setIcon(QMessageBox::Critical);
-  if ((type & 0xF) == MB_YESNO) {
+  if ((type & MB_TYPEMASK) == MB_YESNO) {
     box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box->setDefaultButton(QMessageBox::Yes);
   } else {
@@ -81,7 +81,7 @@ QMessageBox* MakeBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 }
 
 // Yes for a Yes/No box, OK for the rest: what the user's confirmed stop answers.
-int StopAnswer(UINT type) { return (type & 0xF) == MB_YESNO ? IDYES : IDOK; }
+int StopAnswer(UINT type) { return (type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK; }
 
 // The button the box was closed with, as MessageBoxA reports it.
 int Answer(QMessageBox* box) {

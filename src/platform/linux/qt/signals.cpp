@@ -24,10 +24,10 @@ sigset_t TerminationSignals() {
   return set;
 }
 
+// Takes every signal pending (one stop serves them all), then stops.
 void OnTerminationSignal(int fd) {
   signalfd_siginfo info;
-  while (read(fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-  }
+  while (read(fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) continue;
   StopOpenDialogs();
 }
 
