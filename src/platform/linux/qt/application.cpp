@@ -41,10 +41,11 @@ bool DisplayReachable() {
 bool OnDialogThread() { return DialogThread.load() == std::this_thread::get_id(); }
 
 bool EnsureApplication() {
+  // On the dialog's thread, before Qt or the worker starts a thread of its own, so that every
+  // thread of the process blocks them.
+  BlockTerminationSignals();
   if (QApplication::instance() == nullptr) {
     if (!DisplayReachable()) return false;
-    // Before Qt starts threads of its own, so that every thread of the process blocks them.
-    BlockTerminationSignals();
     static int argc = 1;
     static char name[] = "vardel";
     static char* argv[] = {name, nullptr};
@@ -52,7 +53,6 @@ bool EnsureApplication() {
   }
   if (DialogThread.load() != std::this_thread::get_id()) {
     DialogThread = std::this_thread::get_id();
-    BlockTerminationSignals();
     StartServingCalls();
     WatchInput();
     WatchTerminationSignals();
