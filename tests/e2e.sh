@@ -103,8 +103,18 @@ answer() {  # answer WINDOW KEY: brings the box to the top, clicks into it, pres
   sleep 0.2
   xdotool key "$2"
 }
-ask() {  # ask SHOT COMMAND...: starts the program (pid), a screenshot mid-run unless SHOT is -,
-  # Escape; the question's window in question
+escape() { timeout 10 xdotool windowfocus --sync "$1" key Escape; }
+cancel_button() {  # a click in the middle of the button, placed as the template places it
+  local width height
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  width=$WIDTH height=$HEIGHT
+  xdotool mousemove --window "$1" $((width * 290 / 322)) $((height * 67 / 81)) click 1
+}
+close_command() { timeout 10 xdotool windowfocus --sync "$1" key alt+F4; }
+ask() {  # ask SHOT [HOW] COMMAND...: starts the program (pid), a screenshot mid-run unless SHOT
+  # is -, asks to stop the way HOW says (Escape unless given); the question's window in question
+  local how=escape
+  case $2 in escape | cancel_button | close_command) how=$2; shift ;; esac
   "${@:2}" >/dev/null 2>&1 &
   pid=$!
   local dialog
@@ -113,7 +123,7 @@ ask() {  # ask SHOT COMMAND...: starts the program (pid), a screenshot mid-run u
     sleep 0.5
     xwd -id "$dialog" -silent >"$work/$1.xwd"
   fi
-  timeout 10 xdotool windowfocus --sync "$dialog" key Escape
+  $how "$dialog"
   question=$(waitfor Question) && return 0
   kill -0 $pid 2>/dev/null && echo "  no question within 20 s" || echo "  the run ended before the question"
   return 1
@@ -125,7 +135,7 @@ ended() {  # ended CODE: the program ends within 60 s with this exit code
   echo "  exit code $code"
   [ $code -eq "$1" ]
 }
-answered_no() {  # answered_no DIR SHOT COMMAND...
+answered_no() {  # answered_no DIR SHOT [HOW] COMMAND...
   ask "${@:2}" || { kill $pid 2>/dev/null; return 1; }
   answer "$question" n
   ended 0 && [ "$(states "$1")" = "$(find "$work/$1" -type f | wc -l) 0 0" ]
@@ -166,6 +176,20 @@ if "$wine" --version >/dev/null 2>&1 && [ -f "$windows" ]; then
   tree xwin2 2000
   check "windows dialog under X: Escape, Shift, Yes while Confirm is open, ends with 1" \
     stopped_at_confirm xwin2 "$wine" "$windows" "$(wpath "$work/xwin2")"
+  tree xwin3 2000
+  check "windows dialog under X: the Cancel button, No, the run ends with 0, all cleaned" \
+    answered_no xwin3 - cancel_button "$wine" "$windows" "$(wpath "$work/xwin3")"
+  tree xwin4 2000
+  check "windows dialog under X: the close command, No, the run ends with 0, all cleaned" \
+    answered_no xwin4 - close_command "$wine" "$windows" "$(wpath "$work/xwin4")"
+  fresh wargs
+  (cd "$work/wargs" && timeout 60 "$wine" "$windows")
+  check "windows program, no argument: exit 0" test $? -eq 0
+  check "windows program, no argument changes nothing" diff -r -q "$work/wargs" "$shared/corpus/mutagen"
+  # A test build whose worker holds the C runtime's heap lock when it is ended forcibly.
+  fresh heldheap
+  timeout 15 "$wine" "$(dirname "$windows")/tests/vardel_heldheap.exe" "$(wpath "$work/heldheap")"
+  check "windows program ended forcibly inside the heap still exits with 1" test $? -eq 1
 else
   echo "  (no Windows program or loader $wine here: Windows end-to-end skipped)"
 fi

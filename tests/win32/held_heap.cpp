@@ -1,0 +1,15 @@
+// A test build's tag remover. On its first file the worker takes the C runtime's heap lock, as
+// it does when it is ended in the middle of an allocation, confirms a stop as the user's Yes
+// would, and never lets go: the dialog ends it forcibly after the grace period, and the program
+// must still leave with 1.
+#include <malloc.h>
+
+#include "common/shared.h"
+#include "tagremoval/tagremoval.h"
+
+void RemoveTags(LPCSTR) {
+  HeapLock(reinterpret_cast<HANDLE>(_get_heap_handle()));
+  SetEvent(StopEvent);
+  PostMessageA(DialogWindow, FinishMessage, 0, 0);
+  Sleep(INFINITE);
+}
