@@ -1,6 +1,6 @@
 # Entry points for people and CI. Every target installs what it needs first.
 .PHONY: deps build build-win build-win64 run test test-linux test-asan test-tsan test-windows \
-	test-e2e bench bench-parts
+	test-e2e test-fuzz fuzz bench bench-parts
 
 WINE_ENV = WINEDEBUG=-all WINEPREFIX=$(CURDIR)/build-win/wineprefix
 
@@ -37,8 +37,8 @@ WIN_LOADER = /usr/lib/wine/wine64
 endif
 
 # Every suite: Linux, Linux under ASan+UBSan, the threading suites under TSan, Windows under
-# Wine, and the programs end to end.
-test: deps test-linux test-asan test-tsan test-windows test-e2e
+# Wine, the programs end to end, and a short pass of the tag remover's fuzzer.
+test: deps test-linux test-asan test-tsan test-windows test-e2e test-fuzz
 
 test-linux: build
 	ctest --preset linux
@@ -61,6 +61,14 @@ test-windows: build-win
 test-e2e: build build-win
 	[ "$(WIN_PRESET)" = windows ] || $(MAKE) build-win64
 	WINEPREFIX=$(CURDIR)/$(dir $(WIN_EXE))wineprefix bash tests/e2e.sh build/vardel $(WIN_EXE) $(WIN_LOADER) $(abspath ../shared)
+
+# The tag remover under libFuzzer for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=600).
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	bash scripts/fuzz.sh $(FUZZ_SECONDS) $(abspath ../shared)
+
+test-fuzz: deps
+	bash scripts/fuzz.sh 30 $(abspath ../shared)
 
 # The table of whole-process figures against the floor and peer taggers, on corpora made once
 # in build/bench-corpus (about 2.2 GB). BENCH_RUNS runs per row, the median shown.

@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev libgl-dev libxkbcommon-dev libx11-dev
   wine64 g++-mingw-w64-x86-64 fonts-dejavu-core
   mpg123 id3v2 python3-mutagen strace xvfb xdotool x11-apps imagemagick
+  clang libclang-rt-14-dev
 )
 if [ "${1:-}" = --bench ]; then
   packages+=(sox lame eyed3 time)

@@ -1,0 +1,99 @@
+// libFuzzer harness: arbitrary bytes become a real file in a temporary folder, the tag remover
+// runs on it through the real file calls, and the file must then hold exactly what the rules'
+// model says. Lengths are steered towards short files and the sizes around a trailer (128)
+// and a header (10), where the boundary faults live.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "rules_model.h"
+#include "tagremoval/tagremoval.h"
+
+extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
+
+namespace {
+
+constexpr size_t kTrailerSize = 128;
+constexpr size_t kHeaderSize = 10;
+constexpr size_t kShortFile = 200;
+constexpr size_t kAround = 3;  // how far from a boundary a steered length may fall
+
+std::string FilePath() {
+  static std::string path;
+  if (path.empty()) {
+    const char* base = std::getenv("TMPDIR");
+    std::string folder = std::string(base != nullptr ? base : "/tmp") + "/vardel-fuzz-XXXXXX";
+    if (mkdtemp(folder.data()) == nullptr) std::abort();
+    path = folder + "/file.mp3";
+    std::atexit([] {
+      unlink(path.c_str());
+      rmdir(path.substr(0, path.rfind('/')).c_str());
+    });
+  }
+  return path;
+}
+
+void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (fd < 0 || (size > 0 && write(fd, data, size) != static_cast<ssize_t>(size))) std::abort();
+  close(fd);
+}
+
+Bytes ReadFile(const std::string& path) {
+  Bytes bytes;
+  int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) std::abort();
+  uint8_t chunk[1 << 16];
+  for (ssize_t n; (n = read(fd, chunk, sizeof chunk)) > 0;)
+    bytes.insert(bytes.end(), chunk, chunk + n);
+  close(fd);
+  return bytes;
+}
+
+void Fail(const char* what, const Bytes& before, const Bytes& after) {
+  std::fprintf(stderr, "tag remover: %s (file of %zu bytes became %zu)\n", what, before.size(),
+               after.size());
+  std::abort();
+}
+
+size_t SteeredLength(std::minstd_rand& random, size_t size) {
+  switch (random() % 4) {
+    case 0:
+      return random() % (kShortFile + 1);
+    case 1:
+      return kTrailerSize - kAround + random() % (2 * kAround + 1);
+    case 2:
+      return kHeaderSize - kAround + random() % (2 * kAround + 1);
+    default:
+      return size;
+  }
+}
+
+}  // namespace
+
+extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t maxSize,
+                                          unsigned seed) {
+  size = LLVMFuzzerMutate(data, size, maxSize);
+  std::minstd_rand random(seed);
+  size_t length = std::min(SteeredLength(random, size), maxSize);
+  for (size_t i = size; i < length; ++i) data[i] = static_cast<uint8_t>(random());
+  return length;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string& path = FilePath();
+  WriteFile(path, data, size);
+  RemoveTags(path.c_str());
+  Bytes before(data, data + size);
+  Bytes after = ReadFile(path);
+  if (after.size() > before.size()) Fail("the file grew", before, after);
+  if (after.size() != before.size() && after.size() + kTrailerSize != before.size()) {
+    Fail("something other than one trailer was cut", before, after);
+  }
+  if (after != ExpectedAfterRemoval(before)) Fail("bytes differ from the rules", before, after);
+  return 0;
+}
