@@ -20,11 +20,11 @@ namespace driver {
 using Step = std::function<bool()>;
 
 // Ends the whole test program (after giveUp has said why) when no progress has been made for
-// 20 seconds. A thread of its own, so that it also ends a dialog's thread that never returns.
+// its patience. A thread of its own, so that it also ends a dialog's thread that never returns.
 class Watchdog {
  public:
   static constexpr std::chrono::seconds kPatience{20};
-  explicit Watchdog(std::function<void()> giveUp);
+  explicit Watchdog(std::function<void()> giveUp, std::chrono::seconds patience = kPatience);
   ~Watchdog();
   Watchdog(const Watchdog&) = delete;
   Watchdog& operator=(const Watchdog&) = delete;
@@ -32,15 +32,22 @@ class Watchdog {
 
  private:
   std::function<void()> giveUp_;
+  std::chrono::seconds patience_;
   std::atomic<std::chrono::steady_clock::time_point> since_{std::chrono::steady_clock::now()};
   std::atomic<bool> done_{false};
   std::thread thread_;
 };
 
+struct RunOptions {
+  // A run may end by itself before its steps are done (a stop meant to race the run's end).
+  bool stepsMayBeLeft = false;
+  std::chrono::seconds patience = Watchdog::kPatience;
+};
+
 // Runs the program's entry on the paths while the steps run. Gives up on the whole test
 // program when a step has not passed, or the dialog has not ended after the last one, within
 // the watchdog's patience.
-int Run(const std::vector<std::string>& paths, std::vector<Step> steps);
+int Run(const std::vector<std::string>& paths, std::vector<Step> steps, RunOptions options = {});
 
 // Runs an action once the current step has returned, so that a message box it opens runs its
 // loop outside the step.

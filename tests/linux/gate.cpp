@@ -18,10 +18,17 @@ bool IsOpen = false;
 bool IsStopSet = false;
 bool FailCreateEvent = false;
 bool WroteSinceArmed = false;
+int Skip = 0;
+int Generation = 0;  // counts resets, so that a wait from an earlier run ends
+int BarPositionAtEnd = -1;
 
 void Pass(gate::At at, const char* text) {
   std::unique_lock<std::mutex> lock(Lock);
   if (Armed != at || (text != nullptr && std::string(text).find(Part) == std::string::npos)) return;
+  if (Skip > 0) {
+    --Skip;
+    return;
+  }
   Armed = gate::At::Nothing;
   IsReached = true;
   Changed.notify_all();
@@ -35,10 +42,11 @@ bool Wrote() {
 
 }  // namespace
 
-void gate::Arm(At at, const std::string& part) {
+void gate::Arm(At at, const std::string& part, int skip) {
   std::lock_guard<std::mutex> lock(Lock);
   Armed = at;
   Part = part;
+  Skip = skip;
   IsReached = IsOpen = WroteSinceArmed = false;
 }
 
@@ -56,7 +64,9 @@ void gate::Open() {
 void gate::OpenAfterStop() {
   std::thread([] {
     std::unique_lock<std::mutex> lock(Lock);
-    Changed.wait(lock, [] { return IsStopSet; });
+    int generation = Generation;
+    Changed.wait(lock, [generation] { return IsStopSet || Generation != generation; });
+    if (Generation != generation) return;  // a later run's gate is not this one's to open
     IsOpen = true;
     Changed.notify_all();
   }).detach();
@@ -72,11 +82,17 @@ void gate::FailNextCreateEvent() {
   FailCreateEvent = true;
 }
 
+int gate::BarAtEnd() {
+  std::lock_guard<std::mutex> lock(Lock);
+  return BarPositionAtEnd;
+}
+
 void gate::Reset() {
   std::lock_guard<std::mutex> lock(Lock);
   Armed = At::Nothing;
   IsReached = IsStopSet = FailCreateEvent = false;
   IsOpen = true;
+  ++Generation;
   Changed.notify_all();
 }
 
@@ -87,6 +103,8 @@ HANDLE __real_FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA);
 BOOL __real_SetEvent(HANDLE);
 HANDLE __real_CreateEventA(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR);
 DWORD __real_WaitForSingleObject(HANDLE, DWORD);
+BOOL __real_SetWindowTextA(HWND, LPCSTR);
+BOOL __real_EndDialog(HWND, INT_PTR);
 
 BOOL __wrap_WriteFile(HANDLE file, LPCVOID data, DWORD count, LPDWORD written, LPOVERLAPPED o) {
   Pass(gate::At::Write, nullptr);
@@ -102,6 +120,22 @@ DWORD __wrap_WaitForSingleObject(HANDLE object, DWORD milliseconds) {
   bool foundNoStop = object == StopEvent && milliseconds == 0 && result != WAIT_OBJECT_0;
   if (foundNoStop && Wrote()) Pass(gate::At::StopTest, nullptr);
   return result;
+}
+
+// Only the worker sets the percentage and the path line, the percentage first.
+BOOL __wrap_SetWindowTextA(HWND window, LPCSTR text) {
+  if (Wrote()) Pass(gate::At::Texts, nullptr);
+  return __real_SetWindowTextA(window, text);
+}
+
+// On the dialog's thread, so the bar's position is read at once.
+BOOL __wrap_EndDialog(HWND dialog, INT_PTR result) {
+  auto position = SendMessageA(GetDlgItem(dialog, IDC_PROGRESS), PBM_GETPOS, 0, 0);
+  {
+    std::lock_guard<std::mutex> lock(Lock);
+    BarPositionAtEnd = static_cast<int>(position);
+  }
+  return __real_EndDialog(dialog, result);
 }
 
 HANDLE __wrap_FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
