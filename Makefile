@@ -61,6 +61,7 @@ test-windows: build-win
 test-e2e: build build-win
 	[ "$(WIN_PRESET)" = windows ] || $(MAKE) build-win64
 	WINEPREFIX=$(CURDIR)/$(dir $(WIN_EXE))wineprefix bash tests/e2e.sh build/vardel $(WIN_EXE) $(WIN_LOADER) $(abspath ../shared)
+	/usr/bin/python3 tests/hostile.py build/vardel
 
 # The tag remover under libFuzzer for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=600).
 FUZZ_SECONDS ?= 60

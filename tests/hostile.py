@@ -1,0 +1,259 @@
+#!/usr/bin/python3
+"""End to end on odd trees and at bad moments, through the real Linux program (offscreen).
+
+  hostile.py PROGRAM
+
+- Killed (SIGKILL) at random moments: every file is exactly cleaned or exactly untouched, except
+  at most one, cut of its trailer with a zeroed front part of its tag region.
+- SIGTERM at random moments once the program handles it: the same with no file part-done, and
+  exit 0 or 1.
+- Hostile trees: special files named *.mp3, a folder named x.mp3, links to a parent and link
+  loops, a 2000-level deep tree, a folder it cannot read and a file it cannot write (run as an
+  unprivileged user), odd names, files that grow and shrink during the run. Nothing crashes or
+  hangs, and each file ends as the rules say.
+"""
+import os
+import random
+import shutil
+import signal
+import socket
+import stat
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+PROGRAM = os.path.realpath(sys.argv[1])
+ENV = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+TRAILER = b"TAG" + bytes(range(1, 126))
+MIDWAY_ROUNDS, MOST_ROUNDS = 6, 40
+failures = []
+
+
+def check(name, ok, detail=""):
+    print(("[ ok ] " if ok else "[FAIL] ") + name + (f": {detail}" if detail and not ok else ""))
+    if not ok:
+        failures.append(name)
+
+
+def tagged(tag_size, audio=3000, seed=1, trailers=1):
+    size = bytes([tag_size >> 21 & 127, tag_size >> 14 & 127, tag_size >> 7 & 127, tag_size & 127])
+    body = bytes((seed + i) % 251 + 1 for i in range(251)) * (tag_size // 251 + 1)
+    audio_bytes = bytes((seed * 7 + i) % 249 + 1 for i in range(audio))
+    return b"ID3\x03\x00\x00" + size + body[:tag_size] + audio_bytes + TRAILER * trailers
+
+
+def cleaned(original):
+    """The rules' result for a file made by tagged() with one trailer."""
+    kept = original[:-128]
+    size = (original[6] << 21) | (original[7] << 14) | (original[8] << 7) | original[9]
+    region = min(size + 10, len(kept))
+    return bytes(region) + kept[region:]
+
+
+def state(original, now):
+    """'untouched', 'cleaned', 'part' (trailer cut, a zeroed front of the region) or 'other'."""
+    if now == original:
+        return "untouched"
+    if now == cleaned(original):
+        return "cleaned"
+    kept = original[:-128]
+    if len(now) == len(kept):
+        zeros = len(now) - len(now.lstrip(b"\0"))
+        if now[zeros:] == kept[zeros:] and zeros <= len(kept) - len(cleaned(original).lstrip(b"\0")):
+            return "part"
+    return "other"
+
+
+def make_tree(root, count, rng):
+    files = {}
+    for i in range(count):
+        folder = os.path.join(root, f"d{i % 7}", f"e{i % 3}")
+        os.makedirs(folder, exist_ok=True)
+        path = os.path.join(folder, f"f{i:04d}.mp3")
+        files[path] = tagged(rng.choice([300, 300, 20000, 300000, 1000000]), seed=i)
+        with open(path, "wb") as f:
+            f.write(files[path])
+    subprocess.run(["sync"])
+    return files
+
+
+def counts(files):
+    tally = {"untouched": 0, "cleaned": 0, "part": 0, "other": 0}
+    for path, original in files.items():
+        with open(path, "rb") as f:
+            tally[state(original, f.read())] += 1
+    return tally
+
+
+def handles_term(pid):
+    """True once the program's main thread blocks SIGTERM, which it then reads as a stop."""
+    try:
+        with open(f"/proc/{pid}/status") as f:
+            blocked = next(line for line in f if line.startswith("SigBlk:")).split()[1]
+        return int(blocked, 16) & (1 << (signal.SIGTERM - 1)) != 0
+    except (OSError, StopIteration):
+        return False
+
+
+def run_length(work, rng):
+    """How long an uninterrupted run over such a tree takes, start-up included."""
+    root = os.path.join(work, "calibration")
+    make_tree(root, 160, rng)
+    start = time.monotonic()
+    subprocess.run([PROGRAM, root], env=ENV, stderr=subprocess.DEVNULL, timeout=60)
+    subprocess.run(["rm", "-rf", root])
+    return time.monotonic() - start
+
+
+def interrupted_runs(work, rng, sig, length):
+    """Runs until MIDWAY_ROUNDS of them were interrupted midway (MOST_ROUNDS at most)."""
+    results = []
+    for n in range(MOST_ROUNDS):
+        if sum(0 < t["untouched"] < 160 for _, t in results) >= MIDWAY_ROUNDS:
+            break
+        root = os.path.join(work, f"{sig.name}-{n}")
+        files = make_tree(root, 160, rng)
+        run = subprocess.Popen([PROGRAM, root], env=ENV, stderr=subprocess.DEVNULL)
+        if sig == signal.SIGTERM:
+            while run.poll() is None and not handles_term(run.pid):
+                time.sleep(0.001)
+        time.sleep(rng.uniform(0, length))
+        run.send_signal(sig)
+        try:
+            code = run.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            run.kill()
+            code = "hang"
+        results.append((code, counts(files)))
+        subprocess.run(["rm", "-rf", root])
+    return results
+
+
+def signals(work, rng):
+    length = run_length(work, rng)
+    print(f"  an uninterrupted run takes {length:.3f} s; signals come within that")
+    killed = interrupted_runs(work, rng, signal.SIGKILL, length)
+    print("  SIGKILL (cleaned, untouched, part-done):",
+          [(t["cleaned"], t["untouched"], t["part"]) for _, t in killed])
+    check("SIGKILL at random moments: at most one file part-done, nothing else odd",
+          all(t["part"] <= 1 and t["other"] == 0 for _, t in killed), killed)
+    termed = interrupted_runs(work, rng, signal.SIGTERM, length)
+    print("  SIGTERM (exit code, cleaned, untouched):",
+          [(c, t["cleaned"], t["untouched"]) for c, t in termed])
+    check("SIGTERM at random moments: exit 0 or 1, every file whole",
+          all(c in (0, 1) and t["part"] == 0 and t["other"] == 0 for c, t in termed), termed)
+    for name, results in (("SIGKILL", killed), ("SIGTERM", termed)):
+        midway = sum(0 < t["untouched"] < 160 for _, t in results)
+        check(f"{name} came midway in {MIDWAY_ROUNDS} runs", midway >= MIDWAY_ROUNDS, midway)
+
+
+def hostile_tree(work):
+    """Builds the tree; returns {path: (original, expected)} for its regular files."""
+    root = os.path.join(work, "hostile")
+    os.mkdir(root)
+    expect = {}
+
+    def put(relative, data, expected=None):
+        path = os.path.join(root, relative)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+        expect[path] = (data, cleaned(data) if expected is None else expected)
+        return path
+
+    put("plain.mp3", tagged(500))
+    os.mkfifo(os.path.join(root, "fifo.mp3"))
+    sock = socket.socket(socket.AF_UNIX)
+    sock.bind(os.path.join(root, "socket.mp3"))
+    os.mknod(os.path.join(root, "null.mp3"), stat.S_IFCHR | 0o666, os.makedev(1, 3))
+    put("x.mp3/inside.mp3", tagged(700))
+    # Two trailers: cleaned twice, a file would lose both, so a folder seen twice shows.
+    twice = tagged(900, trailers=2)
+    put("loops/once.mp3", twice, cleaned(twice))
+    os.symlink("..", os.path.join(root, "loops", "up"))
+    os.symlink("b.mp3", os.path.join(root, "loops", "a.mp3"))
+    os.symlink("a.mp3", os.path.join(root, "loops", "b.mp3"))
+    os.symlink("loops", os.path.join(root, "loops", "self"))
+    deep = root
+    for _ in range(2000):  # one level at a time: os.makedirs recurses once per level
+        deep = os.path.join(deep, "d")
+        os.mkdir(deep)
+    put(os.path.join(deep, "deep.mp3"), tagged(400))
+    for name in [b"bad-\xff\xfe.mp3", b"new\nline.mp3", b"&amp.mp3", b"<b>bold</b>.mp3", b"%n%s%x.mp3"]:
+        put(os.fsdecode(name), tagged(600))
+    locked = put("locked/hidden.mp3", tagged(800))
+    expect[locked] = (expect[locked][0], expect[locked][0])
+    readonly = put("readonly.mp3", tagged(800))
+    expect[readonly] = (expect[readonly][0], expect[readonly][0])
+    grows = put("changing/grows.mp3", tagged(50000))
+    shrinks = put("changing/shrinks.mp3", tagged(50000, audio=4_000_000))
+    shutil.chown(root, "nobody", "nogroup")
+    subprocess.run(["chown", "-R", "nobody:nogroup", root])
+    os.chmod(os.path.join(root, "locked"), 0)
+    os.chmod(readonly, 0o444)
+    return root, expect, sock, grows, shrinks
+
+
+def change_while_running(grows, shrinks, stop):
+    """Appends to one file and cuts the other down while the run goes on."""
+    size = os.path.getsize(shrinks)
+    while not stop.is_set() and size > 200_000:
+        with open(grows, "ab") as f:
+            f.write(b"\x55" * 4096)
+        size -= 65536
+        os.truncate(shrinks, size)
+        time.sleep(0.0005)
+
+
+def hostile(work):
+    root, expect, sock, grows, shrinks = hostile_tree(work)
+    shutil.copy(PROGRAM, os.path.join(work, "vardel"))
+    stop = threading.Event()
+    changer = threading.Thread(target=change_while_running, args=(grows, shrinks, stop))
+    changer.start()
+    command = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+               os.path.join(work, "vardel"), root]
+    try:
+        code = subprocess.run(command, env=ENV, stderr=subprocess.DEVNULL, timeout=60).returncode
+    except subprocess.TimeoutExpired:
+        code = "hang"
+    stop.set()
+    changer.join()
+    sock.close()
+    check("hostile tree: the run ends with 0", code == 0, code)
+    for path in (grows, shrinks):
+        with open(path, "rb") as f:
+            check(f"hostile tree: {os.path.basename(path)} changing during the run has its tag zeroed",
+                  f.read(10) == bytes(10))
+        del expect[path]
+    wrong = []
+    for path, (_, expected) in expect.items():
+        with open(path, "rb") as f:
+            if f.read() != expected:
+                wrong.append(os.path.relpath(path, root)[:60])
+    check("hostile tree: each file as the rules say", not wrong, wrong)
+    kinds = [stat.S_ISFIFO, stat.S_ISSOCK, stat.S_ISCHR]
+    names = ["fifo.mp3", "socket.mp3", "null.mp3"]
+    check("hostile tree: special files left as they were",
+          all(kind(os.lstat(os.path.join(root, n)).st_mode) for kind, n in zip(kinds, names)))
+
+
+def main():
+    seed = int(os.environ.get("VARDEL_HOSTILE_SEED", random.randrange(1 << 30)))
+    print(f"  VARDEL_HOSTILE_SEED={seed}")
+    rng = random.Random(seed)
+    work = tempfile.mkdtemp(prefix="vardel-hostile-")
+    os.chmod(work, 0o755)
+    try:
+        hostile(work)
+        signals(work, rng)
+    finally:
+        os.chmod(os.path.join(work, "hostile", "locked"), 0o700)
+        subprocess.run(["rm", "-rf", work])  # 2000 levels deep: too deep for shutil
+    print(f"hostile: {'all passed' if not failures else f'{len(failures)} failed'}")
+    sys.exit(1 if failures else 0)
+
+
+main()
