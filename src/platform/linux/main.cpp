@@ -1,10 +1,46 @@
 // The Linux start-up: each argument is one path, taken in the order given; with none the
-// program gets one empty path, as an empty command-line tail gives on Windows.
+// program gets one empty path, as an empty command-line tail gives on Windows. "--help" and
+// "--version" are the only options, and "--" ends them, so a path named like one can be given.
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
 #include "ui/ui.h"
 
+namespace {
+
+const char kUsage[] =
+    "Usage: vardel [--] [PATH]...\n"
+    "Removes ID3 tags from MP3 files in place, with no undo: each PATH is a file, or a folder\n"
+    "whose \".mp3\" files are cleaned, its subfolders included. Hold Shift to confirm each file.\n"
+    "\n"
+    "  --help     show this help and exit\n"
+    "  --version  show the version and exit\n"
+    "  --         end of options: the arguments after it are paths\n"
+    "\n"
+    "Exit status: 0 when the run ended by itself (completed or stopped), 1 when it could not\n"
+    "start or had to be ended forcibly, 255 when the dialog could not be opened.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  static const char* const noPaths[] = {"", nullptr};
-  const char* const* paths = argc > 1 ? argv + 1 : noPaths;
+  static std::vector<const char*> paths;
+  bool options = true;
+  for (int i = 1; i < argc; ++i) {
+    if (options && std::strcmp(argv[i], "--") == 0) {
+      options = false;
+    } else if (options && std::strcmp(argv[i], "--help") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (options && std::strcmp(argv[i], "--version") == 0) {
+      std::printf("vardel %s\n", VARDEL_VERSION);
+      return 0;
+    } else {
+      paths.push_back(argv[i]);
+    }
+  }
+  if (paths.empty()) paths.push_back("");
+  paths.push_back(nullptr);
   // The exit status is the result's low byte: -1 (no dialog) becomes 255.
-  return ProgramMain(nullptr, paths) & 0xFF;
+  return ProgramMain(nullptr, paths.data()) & 0xFF;
 }
