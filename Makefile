@@ -1,6 +1,6 @@
 # Entry points for people and CI. Every target installs what it needs first.
 .PHONY: deps build build-win build-win64 run test test-linux test-asan test-tsan test-windows \
-	test-e2e test-fuzz fuzz bench bench-parts
+	test-e2e test-fuzz test-deb fuzz deb bench bench-parts
 
 WINE_ENV = WINEDEBUG=-all WINEPREFIX=$(CURDIR)/build-win/wineprefix
 
@@ -37,8 +37,8 @@ WIN_LOADER = /usr/lib/wine/wine64
 endif
 
 # Every suite: Linux, Linux under ASan+UBSan, the threading suites under TSan, Windows under
-# Wine, the programs end to end, and a short pass of the tag remover's fuzzer.
-test: deps test-linux test-asan test-tsan test-windows test-e2e test-fuzz
+# Wine, the programs end to end, a short pass of the tag remover's fuzzer, and the package.
+test: deps test-linux test-asan test-tsan test-windows test-e2e test-fuzz test-deb
 
 test-linux: build
 	ctest --preset linux
@@ -62,6 +62,14 @@ test-e2e: build build-win
 	[ "$(WIN_PRESET)" = windows ] || $(MAKE) build-win64
 	WINEPREFIX=$(CURDIR)/$(dir $(WIN_EXE))wineprefix bash tests/e2e.sh build/vardel $(WIN_EXE) $(WIN_LOADER) $(abspath ../shared)
 	/usr/bin/python3 tests/hostile.py build/vardel
+
+# The Debian package, in build/deb/.
+deb: build
+	rm -rf build/deb
+	cd build && cpack
+
+test-deb: deb
+	bash tests/linux/package.sh build/deb/vardel_*.deb $(abspath ../shared)/corpus/mutagen
 
 # The tag remover under libFuzzer for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=600).
 FUZZ_SECONDS ?= 60
