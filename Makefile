@@ -1,6 +1,6 @@
 # Entry points for people and CI. Every target installs what it needs first.
 .PHONY: deps build build-win build-win64 run test test-linux test-asan test-tsan test-windows \
-	test-e2e test-fuzz test-deb fuzz deb bench bench-parts
+	test-e2e test-fuzz test-deb fuzz deb windows-installer bench bench-parts
 
 WINE_ENV = WINEDEBUG=-all WINEPREFIX=$(CURDIR)/build-win/wineprefix
 
@@ -18,6 +18,10 @@ build-win: deps
 build-win64: deps
 	cmake --preset windows-x64
 	cmake --build --preset windows-x64
+
+# The Windows installer: build-win/vardel-setup.exe.
+windows-installer: build-win
+	cmake --build --preset windows --target installer
 
 # Runs Vardel on PATH (make run PATH_TO_CLEAN=~/Music).
 run: build
@@ -60,6 +64,7 @@ test-windows: build-win
 
 test-e2e: build build-win
 	[ "$(WIN_PRESET)" = windows ] || $(MAKE) build-win64
+	cmake --build --preset $(WIN_PRESET) --target installer
 	WINEPREFIX=$(CURDIR)/$(dir $(WIN_EXE))wineprefix bash tests/e2e.sh build/vardel $(WIN_EXE) $(WIN_LOADER) $(abspath ../shared)
 	/usr/bin/python3 tests/hostile.py build/vardel
 

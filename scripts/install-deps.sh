@@ -11,7 +11,7 @@ packages=(
   wine64 g++-mingw-w64-x86-64 fonts-dejavu-core
   mpg123 id3v2 python3-mutagen strace xvfb xdotool x11-apps imagemagick
   clang libclang-rt-14-dev
-  librsvg2-bin desktop-file-utils lintian dpkg-dev file
+  librsvg2-bin desktop-file-utils lintian dpkg-dev file nsis
 )
 if [ "${1:-}" = --bench ]; then
   packages+=(sox lame eyed3 time)

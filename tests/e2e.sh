@@ -190,6 +190,8 @@ if "$wine" --version >/dev/null 2>&1 && [ -f "$windows" ]; then
   fresh heldheap
   timeout 15 "$wine" "$(dirname "$windows")/tests/vardel_heldheap.exe" "$(wpath "$work/heldheap")"
   check "windows program ended forcibly inside the heap still exits with 1" test $? -eq 1
+  check "windows installer: silent install, Send To, a folder cleaned, silent uninstall" \
+    bash tests/win32/installer.sh "$wine" "$(dirname "$windows")/vardel-setup.exe" "$shared/corpus/mutagen"
 else
   echo "  (no Windows program or loader $wine here: Windows end-to-end skipped)"
 fi
