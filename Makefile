@@ -1,6 +1,6 @@
 # Entry points for people and CI. Every target installs what it needs first.
 .PHONY: deps build build-win build-win64 run test test-linux test-asan test-tsan test-windows \
-	test-e2e test-fuzz test-deb fuzz deb windows-installer bench bench-parts
+	test-e2e test-fuzz test-deb fuzz deb windows-installer players bench bench-parts
 
 WINE_ENV = WINEDEBUG=-all WINEPREFIX=$(CURDIR)/build-win/wineprefix
 
@@ -90,6 +90,11 @@ BENCH_RUNS ?= 3
 bench: build
 	bash scripts/install-deps.sh --bench
 	/usr/bin/python3 bench/table.py build build/bench-corpus $(BENCH_RUNS)
+
+# How players take a file after cleaning: the README's table, measured again.
+players: build
+	bash scripts/install-deps.sh --players
+	bash scripts/players.sh build/vardel
 
 # The parts: the worker over the recorder, and the dialog's cost per update.
 bench-parts: build

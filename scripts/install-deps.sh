@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Vardel needs to build and test, only when one is missing.
-#   install-deps.sh [--bench]: with --bench, also what the benchmark table needs (the audio
-#   encoder for its corpora, the peer taggers it times, GNU time for peak memory).
+#   install-deps.sh [--bench | --players]: with --bench, also what the benchmark table needs
+#   (the audio encoder for its corpora, the peer taggers it times, GNU time for peak memory);
+#   with --players, what scripts/players.sh needs (make players).
 set -euo pipefail
 
 packages=(
@@ -15,6 +16,9 @@ packages=(
 )
 if [ "${1:-}" = --bench ]; then
   packages+=(sox lame eyed3 time)
+fi
+if [ "${1:-}" = --players ]; then
+  packages+=(sox lame ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-good)
 fi
 
 sudo_cmd=()
