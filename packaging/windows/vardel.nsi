@@ -19,7 +19,7 @@ VIAddVersionKey "ProductName" "Vardel"
 VIAddVersionKey "FileDescription" "Vardel setup"
 VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "ProductVersion" "${VERSION}"
-VIAddVersionKey "LegalCopyright" "2026 The Vardel developers, MIT licence"
+VIAddVersionKey "LegalCopyright" "2026 The Vardel developers"
 
 Page directory
 Page instfiles
