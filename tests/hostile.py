@@ -189,7 +189,6 @@ def hostile_tree(work):
     expect[readonly] = (expect[readonly][0], expect[readonly][0])
     grows = put("changing/grows.mp3", tagged(50000))
     shrinks = put("changing/shrinks.mp3", tagged(50000, audio=4_000_000))
-    shutil.chown(root, "nobody", "nogroup")
     subprocess.run(["chown", "-R", "nobody:nogroup", root])
     os.chmod(os.path.join(root, "locked"), 0)
     os.chmod(readonly, 0o444)
