@@ -1,6 +1,8 @@
 // The dialog templates of the resource script, as tables generated from it at build time.
 #pragma once
 
+#include <iterator>
+
 #include "common/identifiers.h"
 #include "platform.h"
 
@@ -34,6 +36,9 @@ struct DialogControl {
   DWORD style;
   DialogRect rect;
 };
+
+// The most controls a dialog record holds; a template with more fails the build.
+inline constexpr int kMaxControls = 16;
 
 struct DialogTemplate {
   int id;

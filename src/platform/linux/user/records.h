@@ -1,52 +1,58 @@
-// Windows of the Qt user side. A window handle points to a Window record; the dialog and its
-// controls live in one Dialog, made by DialogBoxParamA and freed when it returns.
+// The user side's records, free of any toolkit: windows and the controls' state, dialogs, the
+// message boxes and the modal loops of the dialog's thread, and the calls other threads make to
+// it. A window handle points to a Window record; the dialog and its controls live in one Dialog,
+// made by DialogBoxParamA and freed when it returns. A driver (driver.h) shows them.
 #pragma once
 
-#include <QtCore/QEventLoop>
-#include <QtCore/QTimer>
-#include <QtWidgets/QDialog>
 #include <atomic>
 #include <string>
 
 #include "platform.h"
-#include "template.h"
+#include "templates.h"
 
 namespace platform {
 
 enum class WindowKind { Dialog, Button, Progress, Static };
 
 struct Dialog;
+// What a driver made to show a window or a box; only that driver knows what it is.
+struct DriverView;
 
-// A window's state as the program set it. The widget shows it at the next frame (see
-// ShowNextFrame), so a run of updates costs no widget work and no allocation each.
+// A window's state as the program set it. The driver shows it at the next frame (see
+// ShowNextFrame), so a run of updates costs no drawing and no allocation each.
 struct Window {
-  WindowKind kind;
-  int id;
-  QWidget* widget;
-  Dialog* dialog;
+  WindowKind kind = WindowKind::Static;
+  int id = 0;
+  const DialogControl* control = nullptr;  // the template's entry; nullptr for the dialog
+  Dialog* dialog = nullptr;
+  DriverView* view = nullptr;
   std::string text;  // reserved at creation: setting a path reuses the buffer
   int low = 0;       // the progress bar's range, step and position
   int high = 100;
   int step = 10;
   int position = 0;
-  bool changed = false;  // since the widget last showed the state
+  bool changed = false;  // since the driver last showed the state
 };
 
-inline constexpr int MaxControls = 16;
+// A modal loop of the dialog's thread, run by the driver until ExitLoop.
+struct Loop {
+  bool ended = false;
+  void* driverLoop = nullptr;  // the driver's own loop while it runs
+};
 
 struct Dialog {
+  const DialogTemplate* layout = nullptr;
   Window self;
-  Window controls[MaxControls];
+  Window controls[kMaxControls];
   int controlCount = 0;
   DLGPROC procedure = nullptr;
-  QDialog* widget = nullptr;
-  QEventLoop* loop = nullptr;
-  QTimer* frame = nullptr;  // single shot: shows the changed controls once per display frame
+  Loop loop;
+  bool framePending = false;  // the driver will show the changed windows within a frame
   bool ended = false;
   INT_PTR result = 0;
   // A termination signal came while it was open: its boxes answer as Yes would.
   bool stopSignalled = false;
-  // Message boxes it owns that are open; its input is held back meanwhile.
+  // Message boxes it owns that are open; it takes no input meanwhile.
   int boxesOpen = 0;
 };
 
@@ -59,10 +65,6 @@ Window* RecordOf(HWND handle);
 // The control with this identifier; any thread, since a dialog's records do not change.
 Window* FindControl(HWND dialog, int id);
 
-// True when the top-level widget is an open dialog whose input is held back by a message box it
-// owns. Dialog's thread only.
-bool InputHeldBack(QWidget* window);
-
 // Hands a message to the dialog's procedure. Dialog's thread only.
 LRESULT DeliverToDialog(Dialog* dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -70,16 +72,15 @@ LRESULT DeliverToDialog(Dialog* dialog, UINT message, WPARAM wParam, LPARAM lPar
 LRESULT HandleMessage(Window* window, UINT message, WPARAM wParam, LPARAM lParam);
 void ApplyText(Window* window, LPCSTR text);
 
-// How often the widgets show the controls' state at most: one display frame.
+// How often a driver shows the controls' state at most: one display frame.
 inline constexpr int kFrameMs = 16;
 
-// Marks the window's state changed; its dialog's widgets show it within a frame.
+// Marks the window's state changed; the driver shows it within a frame.
 void ShowNextFrame(Window* window);
-// Shows every changed control of the dialog in its widget now. Dialog's thread only.
-void ShowChanges(Dialog* dialog);
 
-// The application, made on first use; false (and one line on stderr) when there is no display.
-bool EnsureApplication();
+// Whether the user side is ready on this thread (a driver chosen and open), and whether this
+// is the dialog's thread.
+bool EnsureUserSide();
 bool OnDialogThread();
 
 // A call made on the dialog's thread on behalf of another thread, which waits until Complete.
@@ -97,23 +98,30 @@ struct Call {
 };
 
 // Runs call.work on the dialog's thread: at once when already on it, otherwise queued for it
-// while this thread waits until the work has called Complete: first spinning for a round trip's
-// time, then asleep on the kernel side's rendezvous. A thread abandoned meanwhile stops for good
-// instead of returning.
+// while this thread waits (AwaitAnswer) until the work has called Complete.
 LRESULT RunOnDialogThread(Call& call);
 void Complete(Call& call, LRESULT result);
 
 // Queues a message for the dialog's thread without waiting; false when there is no dialog.
 bool QueuePosted(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Starts serving queued calls (the application just made) and drops the calls left when a
-// dialog ends: their threads have ended or been abandoned.
+// Starts serving queued calls (the driver just opened) and drops the calls left when a dialog
+// ends: their threads have ended or been abandoned.
 void StartServingCalls();
 void DropQueuedCalls();
 
-// Installs the input filter: the Shift state the application last saw, and input held back
-// from a dialog while a box it owns is open.
-void WatchInput();
+// A message box: opened on the dialog's thread in a loop of its own, or for another thread,
+// which waits in call until it is answered.
+struct Box {
+  Dialog* owner = nullptr;  // the open dialog that owns it, or nullptr
+  LPCSTR text = nullptr;
+  LPCSTR caption = nullptr;
+  UINT type = 0;
+  int answer = 0;
+  Loop* loop = nullptr;
+  Call* call = nullptr;
+  DriverView* view = nullptr;
+};
 
 // Termination signals (SIGTERM, SIGHUP, SIGINT) as a confirmed stop: blocked in the calling
 // thread and every thread it starts afterwards, then read on the dialog's thread.

@@ -10,9 +10,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <QtCore/QSocketNotifier>
-
-#include "window.h"
+#include "driver.h"
 
 namespace platform {
 namespace {
@@ -42,8 +40,7 @@ void WatchTerminationSignals() {
   sigset_t set = TerminationSignals();
   int fd = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
   if (fd < 0) return;
-  auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read);
-  QObject::connect(notifier, &QSocketNotifier::activated, [fd] { OnTerminationSignal(fd); });
+  Driver().WatchDescriptor(fd, OnTerminationSignal);
 }
 
 }  // namespace platform

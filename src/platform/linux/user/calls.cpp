@@ -1,51 +1,33 @@
 // Calls from other threads, served on the dialog's thread. The queue is ours, so other threads
-// never call into Qt; a caller that sleeps does so on the kernel side's rendezvous, so its wait
-// ends on abandonment.
+// never call into a driver; a caller waits for its answer through AwaitAnswer (waiting.h).
 //
 // A round trip between two running threads takes a microsecond; waking a sleeping one takes
 // fifty. So a caller spins briefly for its answer before it sleeps, and the dialog's thread,
 // once woken, serves calls for as long as they keep coming (up to one display frame) before it
-// returns to its event loop. It is woken (an eventfd watched by a QSocketNotifier) only when
-// the queue goes from empty to non-empty while it is not serving. The notifier fires in every
-// event loop of the dialog's thread (the dialog's and any message box's), and not while that
-// thread is blocked in a wait, so a call then stays pending: the finish handling serves none.
+// returns to its event loop. It is woken (an eventfd the driver watches) only when the queue
+// goes from empty to non-empty while it is not serving. Every loop of the dialog's thread (the
+// dialog's and any message box's) serves it, and none runs while that thread is blocked in a
+// wait, so a call then stays pending: the finish handling serves none.
 // The queue's own lock spins and never sleeps: its holders hold it for a few instructions, and
 // a sleeping mutex would turn each brush between the two threads into a fifty-microsecond wake.
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <QtCore/QSocketNotifier>
-#include <chrono>
-#include <thread>
+#include <mutex>
 #include <vector>
 
-#include "hooks.h"
-#include "objects.h"
-#include "window.h"
+#include "driver.h"
+#include "waiting.h"
 
 namespace platform {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// How long a caller spins for its answer before it sleeps: a few round trips to a serving
-// dialog's thread, about what waking a sleeping one would cost.
-constexpr auto kCallerSpin = std::chrono::microseconds(100);
-std::atomic<std::chrono::microseconds> CallerSpin{kCallerSpin};
 // How long the dialog's thread waits for the next call before it returns to its event loop:
 // longer than the worker's file work between two updates for most files. Nothing waiting on
 // the dialog (a "Confirm" box, a long tag being zeroed) costs it more than this once.
 constexpr auto kServerSpin = std::chrono::microseconds(200);
-// The longest the dialog's thread serves before its event loop gets a turn (input, painting).
+// The longest the dialog's thread serves before its event loop gets a turn (input, drawing).
 constexpr auto kServeAtMost = std::chrono::milliseconds(kFrameMs);
-
-void Relax() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#else
-  std::this_thread::yield();
-#endif
-}
 
 // Held for a few instructions at a time; a holder that the scheduler took off its core is let
 // run again rather than spun against.
@@ -75,22 +57,10 @@ struct Posted {
 
 int WakeFd = -1;
 SpinLock QueueLock;
-std::vector<Call*> Calls;      // under QueueLock
-std::vector<Posted> Posts;     // under QueueLock
-bool Serving = false;          // under QueueLock: the dialog's thread looks again by itself
-std::atomic<int> Queued{0};    // Calls and Posts together, for spinning without the lock
-std::atomic<int> Sleepers{0};  // callers that stopped spinning and wait on the rendezvous
-
-// Spins until ready() or the deadline; true when ready.
-template <typename Ready>
-bool SpinUntil(Clock::time_point deadline, Ready ready) {
-  constexpr int kRoundsPerClockRead = 64;
-  for (int round = 0;; ++round) {
-    if (ready()) return true;
-    if (round % kRoundsPerClockRead == 0 && Clock::now() >= deadline) return false;
-    Relax();
-  }
-}
+std::vector<Call*> Calls;    // under QueueLock
+std::vector<Posted> Posts;   // under QueueLock
+bool Serving = false;        // under QueueLock: the dialog's thread looks again by itself
+std::atomic<int> Queued{0};  // Calls and Posts together, for spinning without the lock
 
 void Wake() {
   uint64_t one = 1;
@@ -142,7 +112,7 @@ void StopServing() {
 // posted ones. A handler may run a message box, whose loop serves the queue again meanwhile.
 // After posted messages (the worker's finish, which may end the dialog) the event loop gets
 // its turn at once.
-void Serve() {
+void Serve(int) {
   uint64_t count = 0;
   [[maybe_unused]] ssize_t read = ::read(WakeFd, &count, sizeof count);
   Clock::time_point until = Clock::now() + kServeAtMost;
@@ -165,15 +135,10 @@ void Serve() {
 
 }  // namespace
 
-std::chrono::microseconds SetCallerSpin(std::chrono::microseconds spin) {
-  return CallerSpin.exchange(spin);
-}
-
 void StartServingCalls() {
   WakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   Calls.reserve(8);
-  auto* notifier = new QSocketNotifier(WakeFd, QSocketNotifier::Read);
-  QObject::connect(notifier, &QSocketNotifier::activated, [] { Serve(); });
+  Driver().WatchDescriptor(WakeFd, Serve);
 }
 
 void DropQueuedCalls() {
@@ -183,16 +148,11 @@ void DropQueuedCalls() {
   Queued = 0;
 }
 
-// A caller asleep on the rendezvous is woken under its lock; one that is still spinning sees
-// done by itself. A caller counts itself among the sleepers before it looks at done for the last
-// time, and this counts them after setting done, so one of the two sees the other. Once done is
-// set the call may be gone: its caller returns as soon as it sees it.
+// Once done is set the call may be gone: its caller returns as soon as it sees it.
 void Complete(Call& call, LRESULT result) {
   call.result = result;
   call.done.store(true);
-  if (Sleepers.load() == 0) return;
-  std::lock_guard<std::mutex> lock(RendezvousLock());
-  Rendezvous().notify_all();
+  WakeAwaiting();
 }
 
 LRESULT RunOnDialogThread(Call& call) {
@@ -208,14 +168,7 @@ LRESULT RunOnDialogThread(Call& call) {
     wake = NoteQueued();
   }
   if (wake) Wake();
-  auto answered = [&call] { return call.done.load() || CurrentThreadAbandoned(); };
-  if (!SpinUntil(Clock::now() + CallerSpin.load(), answered)) {
-    std::unique_lock<std::mutex> lock(RendezvousLock());
-    ++Sleepers;
-    Rendezvous().wait(lock, answered);
-    --Sleepers;
-  }
-  StopIfAbandoned();
+  AwaitAnswer(call.done);
   return call.result;
 }
 

@@ -1,14 +1,10 @@
-// Texts and messages for the dialog and its controls.
-#include <QtWidgets/QLabel>
-#include <QtWidgets/QProgressBar>
-#include <QtWidgets/QPushButton>
+// Texts and messages for the dialog and its controls: their state, which the driver shows.
+#include <algorithm>
 
-#include "window.h"
+#include "driver.h"
 
 namespace platform {
 namespace {
-
-QProgressBar* Bar(Window* window) { return static_cast<QProgressBar*>(window->widget); }
 
 // The progress bar's messages, with Win32's results: the previous range, step or position.
 LRESULT HandleProgress(Window* bar, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -39,26 +35,6 @@ LRESULT HandleProgress(Window* bar, UINT message, WPARAM wParam, LPARAM lParam) 
   return previous;
 }
 
-// Shows one window's state in its widget.
-void Show(Window* window) {
-  switch (window->kind) {
-    case WindowKind::Dialog:
-      window->widget->setWindowTitle(QString::fromLocal8Bit(window->text));
-      break;
-    case WindowKind::Static:
-      static_cast<QLabel*>(window->widget)->setText(QString::fromLocal8Bit(window->text));
-      break;
-    case WindowKind::Button:
-      static_cast<QPushButton*>(window->widget)->setText(QString::fromLocal8Bit(window->text));
-      break;
-    case WindowKind::Progress:
-      Bar(window)->setRange(window->low, std::max(window->low, window->high));
-      Bar(window)->setValue(window->position);
-      break;
-  }
-  window->changed = false;
-}
-
 }  // namespace
 
 void ApplyText(Window* window, LPCSTR text) {
@@ -68,15 +44,21 @@ void ApplyText(Window* window, LPCSTR text) {
 
 void ShowNextFrame(Window* window) {
   window->changed = true;
-  QTimer* frame = window->dialog->frame;
-  if (frame != nullptr && !frame->isActive()) frame->start();
+  Dialog* dialog = window->dialog;
+  if (dialog->framePending) return;
+  dialog->framePending = true;
+  Driver().RequestFrame(dialog);
 }
 
 void ShowChanges(Dialog* dialog) {
-  if (dialog->self.changed) Show(&dialog->self);
-  for (int i = 0; i < dialog->controlCount; ++i) {
-    if (dialog->controls[i].changed) Show(&dialog->controls[i]);
-  }
+  dialog->framePending = false;
+  auto show = [](Window* window) {
+    if (!window->changed) return;
+    window->changed = false;
+    Driver().ShowWindow(window);
+  };
+  show(&dialog->self);
+  for (int i = 0; i < dialog->controlCount; ++i) show(&dialog->controls[i]);
 }
 
 LRESULT HandleMessage(Window* window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -124,14 +106,14 @@ HWND WINAPI GetDlgItem(HWND dialog, int id) {
 }
 
 // Keeps: a window's text (the dialog's caption, a label's or button's text), shown as plain
-// text; waits until the dialog's thread has set it. Maps to the window record's text, shown in
-// its widget (QLabel::setText, converted from the locale's encoding) at the next frame.
+// text; waits until the dialog's thread has set it. Maps to the window record's text, which the
+// driver shows at the next frame.
 BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text) { return SetText(window, text); }
 
 // Keeps: the message handled by the window on the dialog's thread, the caller waiting for it
 // and receiving its result; a message to the dialog goes to its procedure. Maps to the
-// control's own state (the progress bar's range, step and position), shown in a QProgressBar
-// at the next frame.
+// control's own state (the progress bar's range, step and position), which the driver shows at
+// the next frame.
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Call call;
   call.window = window;

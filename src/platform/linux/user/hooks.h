@@ -1,4 +1,4 @@
-// What tests may ask of the Qt user side: to show the controls' state now, as the next display
+// What tests may ask of the user side: to show the controls' state now, as the next display
 // frame would, and how long a caller spins for its answer before it sleeps.
 #pragma once
 
@@ -6,7 +6,7 @@
 
 namespace platform {
 
-// Shows every open dialog's changed controls in their widgets now. Dialog's thread only.
+// Shows every open dialog's changed controls through the driver now. Dialog's thread only.
 void ShowFrameNow();
 
 // Sets how long a thread calling the dialog's thread spins before it sleeps; a long spin keeps

@@ -1,0 +1,101 @@
+// Message boxes and the Shift key.
+#include <algorithm>
+#include <vector>
+
+#include "driver.h"
+
+namespace platform {
+namespace {
+
+// The boxes open on the dialog's thread, each in its own loop there. Dialog's thread only.
+std::vector<Box*> OwnBoxes;
+
+// Yes for a Yes/No box, OK for the rest: what the user's confirmed stop answers.
+int StopAnswer(UINT type) { return (type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK; }
+
+// Win32 disables a box's owner while the box is open and nothing else, so two boxes owned by
+// the dialog stay answerable together.
+void OpenBox(Box* box, HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  Window* window = RecordOf(owner);
+  box->owner = window != nullptr && window->kind == WindowKind::Dialog ? window->dialog : nullptr;
+  box->text = text;
+  box->caption = caption != nullptr ? caption : "Error";
+  box->type = type;
+  if (box->owner != nullptr) ++box->owner->boxesOpen;
+  Driver().OpenBox(box);
+}
+
+// A box of the dialog's thread, in a loop of its own there.
+int RunOwnBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  Window* window = RecordOf(owner);
+  if (window != nullptr && window->dialog->stopSignalled) return StopAnswer(type);
+  Box box;
+  Loop loop;
+  box.loop = &loop;
+  OwnBoxes.push_back(&box);
+  OpenBox(&box, owner, text, caption, type);
+  Driver().RunLoop(&loop);
+  OwnBoxes.erase(std::find(OwnBoxes.begin(), OwnBoxes.end(), &box));
+  return box.answer;
+}
+
+}  // namespace
+
+void BoxAnswered(Box* box, int answer) {
+  box->answer = answer;
+  if (box->owner != nullptr) --box->owner->boxesOpen;
+  Driver().CloseBox(box);
+  if (box->loop != nullptr) {
+    Driver().ExitLoop(box->loop);
+  } else {
+    Call* call = box->call;
+    delete box;
+    Complete(*call, answer);
+  }
+}
+
+bool AnswerOwnBoxes() {
+  // A copy: answering one lets its loop end, which takes it off the list.
+  std::vector<Box*> open = OwnBoxes;
+  for (Box* box : open) {
+    if (!box->loop->ended) BoxAnswered(box, StopAnswer(box->type));
+  }
+  return !open.empty();
+}
+
+}  // namespace platform
+
+using namespace platform;
+
+// Keeps: a box with the text, caption (nullptr: "Error"), icon and Yes/No or OK buttons asked
+// for, modal to its owner, returning IDYES, IDNO or IDOK. On the dialog's thread it runs its own
+// loop; from another thread it is opened on the dialog's thread without a loop of its own there
+// and the caller waits for the answer. Its owner takes no input while it is open; a box opened
+// from the worker and one opened by the dialog stay answerable together. Once a termination
+// signal has come, a box of the dialog's thread for that dialog is answered Yes (or OK), an open
+// one at once and a new one without being shown: the user's confirmed stop. Maps to the
+// driver's box (a QMessageBox with plain text, not modal to Qt; or a question line on the
+// terminal), the owner's input held back by the core.
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  if (OnDialogThread()) return RunOwnBox(owner, text, caption, type);
+  Call call;
+  call.window = owner;
+  call.text = text;
+  call.caption = caption;
+  call.type = type;
+  call.work = [](Call& call) {
+    auto* box = new Box;
+    box->call = &call;
+    OpenBox(box, call.window, call.text, call.caption, call.type);
+  };
+  return static_cast<int>(RunOnDialogThread(call));
+}
+
+// Keeps: the high-order bit (0x8000) set while the key is held down at this moment, without
+// waiting for the dialog's thread; only VK_SHIFT is known. Maps to the driver's Shift state: the
+// X server's, where a display is reachable (XKB state notifications on a connection of our
+// own); offscreen, that of the last input event Qt saw; on a terminal alone, never held.
+SHORT WINAPI GetKeyState(int key) {
+  if (key != VK_SHIFT) return 0;
+  return static_cast<SHORT>(Driver().ShiftHeld() ? 0x8000 : 0);
+}

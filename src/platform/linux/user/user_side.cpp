@@ -1,0 +1,43 @@
+// The user side's start on the thread that opens the first dialog: the driver chosen once, the
+// Qt dialog where a display can be opened, else nothing.
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+#include "driver.h"
+
+namespace platform {
+namespace {
+
+std::atomic<std::thread::id> DialogThread;
+const UserDriver* Chosen = nullptr;
+
+// The first driver that opens, or nullptr after one line on stderr naming why neither could.
+const UserDriver* ChooseDriver() {
+  const char* noDisplay = "";
+  if (QtDriver.Open(&noDisplay)) return &QtDriver;
+  std::fprintf(stderr, "vardel: cannot open the dialog: %s\n", noDisplay);
+  return nullptr;
+}
+
+}  // namespace
+
+const UserDriver& Driver() { return *Chosen; }
+
+bool OnDialogThread() { return DialogThread.load() == std::this_thread::get_id(); }
+
+bool EnsureUserSide() {
+  // On the dialog's thread, before a driver or the worker starts a thread of its own, so that
+  // every thread of the process blocks them.
+  BlockTerminationSignals();
+  if (Chosen == nullptr) Chosen = ChooseDriver();
+  if (Chosen == nullptr) return false;
+  if (DialogThread.load() != std::this_thread::get_id()) {
+    DialogThread = std::this_thread::get_id();
+    StartServingCalls();
+    WatchTerminationSignals();
+  }
+  return true;
+}
+
+}  // namespace platform
