@@ -39,6 +39,7 @@ struct UserDriver {
 };
 
 extern const UserDriver QtDriver;
+extern const UserDriver TerminalDriver;
 
 // The driver chosen at start-up. Dialog's thread, once EnsureUserSide succeeded; ShiftHeld any
 // thread.

@@ -1,5 +1,5 @@
 // The user side's start on the thread that opens the first dialog: the driver chosen once, the
-// Qt dialog where a display can be opened, else nothing.
+// Qt dialog where a display can be opened, else the terminal, else nothing.
 #include <atomic>
 #include <cstdio>
 #include <thread>
@@ -16,7 +16,9 @@ const UserDriver* Chosen = nullptr;
 const UserDriver* ChooseDriver() {
   const char* noDisplay = "";
   if (QtDriver.Open(&noDisplay)) return &QtDriver;
-  std::fprintf(stderr, "vardel: cannot open the dialog: %s\n", noDisplay);
+  const char* noTerminal = "";
+  if (TerminalDriver.Open(&noTerminal)) return &TerminalDriver;
+  std::fprintf(stderr, "vardel: cannot open the dialog: %s, and %s\n", noDisplay, noTerminal);
   return nullptr;
 }
 

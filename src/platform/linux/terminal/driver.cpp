@@ -1,0 +1,231 @@
+// The terminal driver: the dialog drawn on the controlling terminal at most about thirty times
+// a second, and its keys read there. Escape and Ctrl-C are the dialog's Cancel; a box takes y
+// and n (Enter: No), or Enter for OK. Resizing redraws; so does coming back after a stop.
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <clocale>
+#include <cstdlib>
+#include <vector>
+
+#include "driver.h"
+#include "screen.h"
+#include "shown_text.h"
+#include "tty.h"
+#include "x11/keyboard.h"
+
+namespace platform::terminal {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// About thirty pictures a second at most: a terminal over ssh is slower than a display.
+constexpr auto kRedrawEvery = std::chrono::milliseconds(2 * kFrameMs + 1);
+constexpr char kEscape = '\x1b';
+constexpr char kCtrlC = '\x03';
+// The descriptors the core may watch (the calls' wake and the termination signals), and ours.
+constexpr int kMaxWatched = 8;
+constexpr int kOwnDescriptors = 2;
+
+struct Watched {
+  int fd;
+  void (*ready)(int fd);
+};
+
+std::vector<Watched> WatchedFds;
+std::vector<Dialog*> Dialogs;         // open, the newest drawn
+std::vector<Box*> Boxes;              // open, the newest answered by the keys
+std::vector<std::string> ErrorLines;  // error boxes, shown again once the terminal is back
+std::string Keys;                     // read and not handled yet, oldest first
+std::string Picture;                  // the last picture composed, its buffer reused
+int SignalFd = -1;                    // SIGWINCH and SIGCONT
+bool FrameDue = false;
+bool GivenBack = false;
+Clock::time_point DrawAt;
+Clock::time_point LastDrawn;
+
+void Draw() {
+  FrameDue = false;
+  if (Dialogs.empty()) return;
+  for (Dialog* dialog : Dialogs) ShowChanges(dialog);
+  ComposeScreen(Picture, *Dialogs.back(), Boxes, SizeOfTerminal());
+  WriteTerminal(Picture);
+  LastDrawn = Clock::now();
+}
+
+// A picture within the redraw interval, never two in one.
+void DrawSoon() {
+  if (FrameDue) return;
+  FrameDue = true;
+  DrawAt = std::max(Clock::now(), LastDrawn + kRedrawEvery);
+}
+
+void Answer(Box* box, char key) {
+  if ((box->type & MB_TYPEMASK) == MB_YESNO) {
+    if (key == 'y' || key == 'Y') BoxAnswered(box, IDYES);
+    if (key == 'n' || key == 'N' || key == '\r' || key == '\n') BoxAnswered(box, IDNO);
+  } else if (key == '\r' || key == '\n' || key == ' ' || key == kEscape) {
+    BoxAnswered(box, IDOK);
+  }
+}
+
+// A key goes to the newest box, else to the newest dialog, as the window with the focus.
+void HandleKey(char key) {
+  if (!Boxes.empty()) return Answer(Boxes.back(), key);
+  if (!Dialogs.empty() && (key == kEscape || key == kCtrlC)) {
+    CommandInput(Dialogs.back(), IDCANCEL);
+  }
+}
+
+// Takes the next key off Keys: an escape sequence (an arrow, a function key) as a whole, and
+// ignored; Escape alone is Escape.
+bool TakeKey(char* key) {
+  if (Keys.empty()) return false;
+  size_t length = 1;
+  bool sequence = Keys[0] == kEscape && Keys.size() > 1 && (Keys[1] == '[' || Keys[1] == 'O');
+  if (sequence) {
+    constexpr char kFinalFirst = '@', kFinalLast = '~';
+    length = 2;
+    while (length < Keys.size() && !(Keys[length] >= kFinalFirst && Keys[length] <= kFinalLast)) {
+      ++length;
+    }
+    length = std::min(length + 1, Keys.size());
+  }
+  *key = sequence ? '\0' : Keys[0];
+  Keys.erase(0, length);
+  return true;
+}
+
+// Keys are handled one at a time from the one queue, so that a box opened by one key (in a
+// loop of its own) takes the keys after it in order.
+void ReadKeys() {
+  char bytes[64];
+  ssize_t count = read(TerminalFd(), bytes, sizeof bytes);
+  if (count < 0 && (errno == EINTR || errno == EAGAIN)) return;
+  if (count <= 0) return TerminalHungUp();
+  Keys.append(bytes, static_cast<size_t>(count));
+  for (char key; TakeKey(&key);) {
+    if (key != '\0') HandleKey(key);
+  }
+}
+
+void ReadSignals(int fd) {
+  signalfd_siginfo info;
+  bool continued = false;
+  while (read(fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+    continued = continued || info.ssi_signo == SIGCONT;
+  }
+  // The shell may have set its own modes while the process was stopped.
+  if (continued && !GivenBack) TakeTerminalAgain();
+  DrawSoon();
+}
+
+// One turn: waits for a key, a watched descriptor or the next picture, and handles them.
+void Turn() {
+  pollfd fds[kMaxWatched + kOwnDescriptors];
+  int count = 0;
+  fds[count++] = {TerminalFd(), POLLIN, 0};
+  fds[count++] = {SignalFd, POLLIN, 0};
+  for (const Watched& watched : WatchedFds) fds[count++] = {watched.fd, POLLIN, 0};
+  int timeout = -1;
+  if (FrameDue) {
+    auto wait = std::chrono::ceil<std::chrono::milliseconds>(DrawAt - Clock::now());
+    timeout = static_cast<int>(std::max<long long>(0, wait.count()));
+  }
+  int ready = poll(fds, static_cast<nfds_t>(count), timeout);
+  if (FrameDue && Clock::now() >= DrawAt) Draw();
+  if (ready <= 0) return;
+  // A handler may run a loop of its own, which reads what is ready by itself: the descriptors
+  // are all non-blocking, so a readiness seen here and used up there costs nothing.
+  if (fds[0].fd >= 0 && fds[0].revents != 0) ReadKeys();
+  if (fds[1].revents != 0) ReadSignals(SignalFd);
+  for (int i = kOwnDescriptors; i < count; ++i) {
+    if (fds[i].revents != 0) WatchedFds[i - kOwnDescriptors].ready(fds[i].fd);
+  }
+}
+
+bool Open(const char** why) {
+  if (!TakeTerminal(why)) return false;
+  std::setlocale(LC_CTYPE, "");
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGWINCH);
+  sigaddset(&set, SIGCONT);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  SignalFd = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+  const char* display = std::getenv("DISPLAY");
+  if (display != nullptr && *display != '\0') X11OpenKeyboard();
+  return true;
+}
+
+void CreateDialog(Dialog* dialog) {
+  if (GivenBack) TakeTerminalAgain();
+  GivenBack = false;
+  Dialogs.push_back(dialog);
+}
+
+void ShowDialog(Dialog*, bool) { Draw(); }
+
+// The last dialog's end gives the terminal back, with the error boxes it showed as lines.
+void DestroyDialog(Dialog* dialog) {
+  Dialogs.erase(std::find(Dialogs.begin(), Dialogs.end(), dialog));
+  if (!Dialogs.empty()) return DrawSoon();
+  RestoreTerminal();
+  GivenBack = true;
+  for (const std::string& line : ErrorLines) WriteTerminal(line);
+  ErrorLines.clear();
+}
+
+// The picture is composed from the records themselves at each redraw.
+void ShowWindow(Window*) {}
+
+void RequestFrame(Dialog*) { DrawSoon(); }
+
+void OpenBox(Box* box) {
+  Boxes.push_back(box);
+  if (box->type & MB_ICONERROR) {
+    std::string line = "vardel: ";
+    AppendShown(line, box->text, SizeOfTerminal().columns);
+    ErrorLines.push_back(line + "\n");
+  }
+  DrawSoon();
+}
+
+void CloseBox(Box* box) {
+  Boxes.erase(std::find(Boxes.begin(), Boxes.end(), box));
+  DrawSoon();
+}
+
+void RunLoop(Loop* loop) {
+  while (!loop->ended) Turn();
+}
+
+void ExitLoop(Loop* loop) { loop->ended = true; }
+
+void WatchDescriptor(int fd, void (*ready)(int fd)) {
+  if (WatchedFds.size() < kMaxWatched) WatchedFds.push_back({fd, ready});
+}
+
+bool ShiftHeld() {
+  bool held = false;
+  return X11ShiftHeld(&held) && held;
+}
+
+}  // namespace
+}  // namespace platform::terminal
+
+namespace platform {
+
+const UserDriver TerminalDriver = {
+    terminal::Open,          terminal::CreateDialog,    terminal::ShowDialog,
+    terminal::DestroyDialog, terminal::ShowWindow,      terminal::RequestFrame,
+    terminal::OpenBox,       terminal::CloseBox,        terminal::RunLoop,
+    terminal::ExitLoop,      terminal::WatchDescriptor, terminal::ShiftHeld,
+};
+
+}  // namespace platform
