@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "common/shared.h"
+#include "common/run_state.h"
 #include "support/files.h"
 #include "ui/ui.h"
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "common/shared.h"
+#include "common/run_state.h"
 #include "filelist/filelist.h"
 #include "support/files.h"
 #include "support/recorder.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "common/shared.h"
+#include "common/run_state.h"
 #include "filelist/filelist.h"
 #include "support/check.h"
 #include "support/files.h"

@@ -1,7 +1,7 @@
 // The batch worker against the recorder: the exact calls of a run, Shift, and the stop tests.
 #include <filesystem>
 
-#include "common/shared.h"
+#include "common/run_state.h"
 #include "filelist/filelist.h"
 #include "support/check.h"
 #include "support/files.h"

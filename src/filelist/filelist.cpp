@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "common/shared.h"
+#include "common/run_state.h"
 
 FileListData FileList;
 

@@ -1,6 +1,6 @@
 #include <vector>
 
-#include "common/shared.h"
+#include "common/run_state.h"
 #include "filelist/filelist.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "common/shared.h"
+#include "common/run_state.h"
 #include "filelist/filelist.h"
 #include "tagremoval/tagremoval.h"
 

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "common/shared.h"
+#include "common/run_state.h"
 #include "driver.h"
 #include "gate.h"
 #include "hooks.h"

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "common/shared.h"
+#include "common/run_state.h"
 #include "driver.h"
 #include "platform.h"
 #include "gate.h"

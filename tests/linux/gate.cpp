@@ -4,7 +4,7 @@
 #include <mutex>
 #include <thread>
 
-#include "common/shared.h"
+#include "common/run_state.h"
 #include "platform.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "common/shared.h"
+#include "common/run_state.h"
 #include "filelist/filelist.h"
 #include "support/check.h"
 #include "support/files.h"

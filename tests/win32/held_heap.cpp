@@ -4,7 +4,7 @@
 // must still leave with 1.
 #include <malloc.h>
 
-#include "common/shared.h"
+#include "common/run_state.h"
 #include "tagremoval/tagremoval.h"
 
 void RemoveTags(LPCSTR) {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <set>
 
-#include "common/shared.h"
+#include "common/run_state.h"
 #include "filelist/filelist.h"
 #include "support/check.h"
 #include "support/files.h"

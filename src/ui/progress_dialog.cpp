@@ -1,4 +1,4 @@
-#include "common/shared.h"
+#include "common/run_state.h"
 #include "ui/ui.h"
 #include "worker/worker.h"
 

@@ -1,4 +1,4 @@
-#include "common/shared.h"
+#include "common/run_state.h"
 
 HWND DialogWindow = nullptr;
 HANDLE StopEvent = nullptr;

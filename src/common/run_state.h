@@ -1,4 +1,5 @@
-// What the program's parts share: the process-wide handles and the finish message.
+// The run's process-wide state: the dialog, the stop event, the worker thread, and the message
+// that finishes a run.
 #pragma once
 
 #include "platform.h"
