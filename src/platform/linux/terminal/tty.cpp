@@ -45,11 +45,13 @@ void GiveBackOnFatalSignals() {
   for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) sigaction(signal, &action, nullptr);
 }
 
-// Keys one by one, unechoed; Ctrl-C, Ctrl-Z and Ctrl-S arrive as keys instead of acting.
+// Keys one by one, unechoed; Ctrl-C, Ctrl-Z and Ctrl-S arrive as keys instead of acting, and
+// output goes out as written.
 void Take() {
   termios raw = Saved;
   raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
   raw.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL);
+  raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
   tcsetattr(Fd, TCSANOW, &raw);
