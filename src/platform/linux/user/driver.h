@@ -7,6 +7,7 @@
 #pragma once
 
 #include "records.h"
+#include "start.h"
 
 namespace platform {
 

@@ -1,5 +1,6 @@
 // The user side's start on the thread that opens the first dialog: the driver chosen once, the
-// Qt dialog where a display can be opened, else the terminal, else nothing.
+// Qt dialog where a display can be opened, else the terminal, else nothing; the terminal first
+// when the user asked for it.
 #include <atomic>
 #include <cstdio>
 #include <thread>
@@ -11,13 +12,15 @@ namespace {
 
 std::atomic<std::thread::id> DialogThread;
 const UserDriver* Chosen = nullptr;
+bool TerminalFirst = false;
 
 // The first driver that opens, or nullptr after one line on stderr naming why neither could.
 const UserDriver* ChooseDriver() {
   const char* noDisplay = "";
-  if (QtDriver.Open(&noDisplay)) return &QtDriver;
   const char* noTerminal = "";
-  if (TerminalDriver.Open(&noTerminal)) return &TerminalDriver;
+  if (TerminalFirst && TerminalDriver.Open(&noTerminal)) return &TerminalDriver;
+  if (QtDriver.Open(&noDisplay)) return &QtDriver;
+  if (!TerminalFirst && TerminalDriver.Open(&noTerminal)) return &TerminalDriver;
   std::fprintf(stderr, "vardel: cannot open the dialog: %s, and %s\n", noDisplay, noTerminal);
   return nullptr;
 }
@@ -25,6 +28,8 @@ const UserDriver* ChooseDriver() {
 }  // namespace
 
 const UserDriver& Driver() { return *Chosen; }
+
+void PreferTerminal() { TerminalFirst = true; }
 
 bool OnDialogThread() { return DialogThread.load() == std::this_thread::get_id(); }
 
