@@ -1,0 +1,46 @@
+// What the terminal shows of a name: cut at a width without splitting a character or an
+// escape, control characters escaped, invalid bytes marked, in UTF-8 and in the C locale.
+#include <clocale>
+#include <string>
+
+#include "support/check.h"
+#include "terminal/shown_text.h"
+
+namespace {
+
+using platform::terminal::AppendShown;
+
+std::string Shown(const std::string& text, int columns, int* used = nullptr) {
+  std::string out;
+  int width = AppendShown(out, text, columns);
+  if (used != nullptr) *used = width;
+  return out;
+}
+
+}  // namespace
+
+TEST(Utf8NamesAreShownCutAndEscaped) {
+  CHECK(std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr);
+  int used = 0;
+  CHECK_EQ(Shown("/music/Café.mp3", 80, &used), "/music/Café.mp3");
+  CHECK_EQ(used, 15);
+  // A wide character that would straddle the edge is left out whole.
+  CHECK_EQ(Shown("ab\xe6\x97\xa5", 3, &used), "ab");
+  CHECK_EQ(used, 2);
+  CHECK_EQ(Shown("ab\xe6\x97\xa5", 4, &used), "ab\xe6\x97\xa5");
+  CHECK_EQ(used, 4);
+  // A combining accent takes no column.
+  CHECK_EQ(Shown("e\xcc\x81x", 2), "e\xcc\x81x");
+  // C0, DEL and C1 (here CSI, which starts a sequence on its own) are escaped byte by byte.
+  CHECK_EQ(Shown("\x1b]0;t\x07\x7f\xc2\x9b", 80), "\\x1b]0;t\\x07\\x7f\\xc2\\x9b");
+  // An escape never cut in two: all four columns, or none.
+  CHECK_EQ(Shown("a\x1b", 4), "a");
+  // Each invalid byte is one mark, and the text after it is read again from the next byte.
+  CHECK_EQ(Shown("a\xff\xe6\x97z", 80), "a\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbdz");
+  CHECK_EQ(Shown(std::string("a\0b", 3), 80), "a\\x00b");
+}
+
+TEST(CLocaleShowsOnlyAscii) {
+  CHECK(std::setlocale(LC_CTYPE, "C") != nullptr);
+  CHECK_EQ(Shown("Caf\xc3\xa9\x1b", 80), "Caf??\\x1b");
+}

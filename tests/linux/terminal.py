@@ -1,0 +1,389 @@
+#!/usr/bin/python3
+"""The Linux program drawn on a terminal: each run on a real pseudo-terminal that is the
+program's controlling terminal, with no display, keys typed into it and signals sent to it.
+After every way a run ends the terminal must be back as it was (echo and line editing on, the
+cursor shown, the normal screen), and every file exactly cleaned or exactly untouched.
+
+usage: terminal.py VARDEL
+"""
+import fcntl
+import os
+import re
+import select
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import termios
+import time
+
+VARDEL = os.path.abspath(sys.argv[1])
+GRACE = 1.0  # the dialog's grace period, in seconds
+TAG = 512    # each test file's ID3v2 tag, header not counted
+AUDIO = b"\xff\xfb\x90\x64" + bytes(range(256)) * 4
+failures = []
+
+
+def check(what, ok, detail=""):
+    print(("ok   " if ok else "FAIL ") + what + ("" if ok else f": {detail}"), flush=True)
+    if not ok:
+        failures.append(what)
+
+
+# Test files: an ID3v2 tag, audio, an ID3v1 trailer; cleaned, the tag is zeros and the trailer gone.
+def original(n):
+    size = bytes([(TAG >> 21) & 0x7F, (TAG >> 14) & 0x7F, (TAG >> 7) & 0x7F, TAG & 0x7F])
+    return b"ID3\x03\x00\x00" + size + bytes([n % 251]) * TAG + AUDIO + b"TAG" + b"t" * 125
+
+
+CLEANED = bytes(10 + TAG) + AUDIO
+
+
+def make_tree(root, folders, files):
+    for f in range(folders):
+        folder = os.path.join(root, f"album{f:03d}")
+        os.makedirs(folder)
+        for n in range(files):
+            with open(os.path.join(folder, f"track{n:03d}.mp3"), "wb") as out:
+                out.write(original(n))
+
+
+def states(root):
+    """How many files are cleaned, untouched, and neither."""
+    counts = {"cleaned": 0, "untouched": 0, "damaged": 0}
+    for top, _, names in os.walk(root):
+        for name in names:
+            with open(os.path.join(top, name), "rb") as f:
+                data = f.read()
+            n = int(name[5:8])
+            kind = ("cleaned" if data == CLEANED else
+                    "untouched" if data == original(n) else "damaged")
+            counts[kind] += 1
+    return counts
+
+
+class Run:
+    """The program on a new pseudo-terminal of the given size."""
+
+    def __init__(self, args, columns=80, rows=24, prefix=(), display=None):
+        self.master, self.slave = os.openpty()
+        self.resize(columns, rows)
+        env = {"PATH": os.environ["PATH"], "TERM": "xterm", "LANG": "C.UTF-8",
+               "HOME": tempfile.gettempdir()}
+        if display is not None:
+            env["DISPLAY"] = display
+        self.started = time.monotonic()
+        self.process = subprocess.Popen(
+            list(prefix) + [VARDEL] + args, stdin=self.slave, stdout=self.slave,
+            stderr=self.slave, env=env, start_new_session=True,
+            preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+        self.out = b""
+
+    def resize(self, columns, rows):
+        fcntl.ioctl(self.slave, termios.TIOCSWINSZ, struct.pack("HHHH", rows, columns, 0, 0))
+
+    def pump(self, seconds):
+        if self.master is None:
+            return
+        readable, _, _ = select.select([self.master], [], [], seconds)
+        if readable:
+            try:
+                self.out += os.read(self.master, 65536)
+            except OSError:
+                pass
+
+    def drain(self, seconds):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            self.pump(0.01)
+
+    def until(self, needle, seconds=10):
+        deadline = time.monotonic() + seconds
+        while needle not in self.out and time.monotonic() < deadline:
+            self.pump(0.01)
+        return needle in self.out
+
+    def confirm_asked(self, other_than=None, seconds=10):
+        """The name of the file the newest "Confirm" box asks about, once it is not
+        other_than; None when none is asked within the time."""
+        box = rb"\x1b\[7mConfirm\x1b\[m  \[y/n\]\x1b\[K\r\n[^\x1b]*/(track\d+\.mp3)"
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            asked = re.findall(box, self.out)
+            if asked and asked[-1].decode() != other_than:
+                return asked[-1].decode()
+            self.pump(0.01)
+        return None
+
+    def send(self, keys):
+        os.write(self.master, keys)
+
+    def wait(self, seconds=15):
+        deadline = time.monotonic() + seconds
+        while self.process.poll() is None and time.monotonic() < deadline:
+            self.pump(0.01)
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+            return None
+        self.pump(0.05)
+        return self.process.returncode
+
+    def hang_up(self):
+        os.close(self.master)
+        self.master = None
+
+    def restored(self):
+        """Echo and line editing back on, the cursor shown after it was last hidden, and the
+        normal screen after the alternate one."""
+        lflag = termios.tcgetattr(self.slave)[3]
+        out = self.out
+        return (lflag & termios.ECHO != 0 and lflag & termios.ICANON != 0
+                and out.rfind(b"\x1b[?25h") > out.rfind(b"\x1b[?25l")
+                and out.rfind(b"\x1b[?1049l") > out.rfind(b"\x1b[?1049h") >= 0)
+
+    def widest_line(self, since=0):
+        """The widest line of the pictures drawn after since, in characters shown."""
+        # Every control sequence ends what is counted as a line: a picture starts with one.
+        text = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"\n", self.out[since:])
+        lines = re.split(rb"\r\n|\n|\r|\x1b", text)
+        return max((len(line.decode("utf-8", "replace")) for line in lines), default=0)
+
+    def close(self):
+        for fd in (self.master, self.slave):
+            if fd is not None:
+                os.close(fd)
+
+
+def normal_run(work):
+    """A run over a folder draws the scan, the percentage, the bar and paths, and ends 0."""
+    root = os.path.join(work, "normal")
+    make_tree(root, 40, 100)
+    # Enough empty folders for the scan to last a few pictures.
+    for n in range(20000):
+        os.makedirs(os.path.join(root, "empty", f"{n:05d}"))
+    deep = os.path.join(root, "a-folder-name-long-enough-to-be-cut-at-the-edge-of-the-terminal")
+    make_tree(deep, 1, 1)
+    run = Run([root], columns=60)
+    code = run.wait()
+    check("a run ends with 0", code == 0, code)
+    check("the caption and the scan are drawn",
+          b"Vardel" in run.out and b"Building file list..." in run.out)
+    check("the percentage, the bar and a path are drawn",
+          re.search(rb"\d+(\.\d+)?%", run.out) is not None and b"[#" in run.out
+          and b"/album" in run.out)
+    check("no line is wider than the terminal", run.widest_line() < 60, run.widest_line())
+    check("the terminal is restored after a run", run.restored())
+    counts = states(root)
+    check("every file cleaned", counts["cleaned"] == 4001 and counts["damaged"] == 0, counts)
+    run.close()
+
+
+def stop_question(work, key, answer, name):
+    """The key asks "Are you sure you want to stop?" while files are being cleaned; No goes on,
+    Yes stops the run by the dialog's rule. Returns the exit code."""
+    root = os.path.join(work, name)
+    make_tree(root, 60, 100)
+    run = Run([root])
+    seen = run.until(b"/album")
+    run.send(key)
+    asked = run.until(b"Are you sure you want to stop?")
+    check(f"{name}: the stop question is asked", seen and asked)
+    if answer == b"resize":
+        # While the question waits, the screen is still: a narrower terminal is drawn again.
+        since = len(run.out)
+        run.resize(30, 24)
+        run.drain(0.3)
+        last = run.out.rfind(b"\x1b[H")
+        check(f"{name}: redrawn narrower when resized",
+              last >= since and run.widest_line(last) < 30, run.widest_line(last))
+        answer = b"n"
+    answered = time.monotonic()
+    run.send(answer)
+    code = run.wait()
+    waited = time.monotonic() - answered
+    counts = states(root)
+    check(f"{name}: the terminal is restored", run.restored())
+    check(f"{name}: no file damaged", counts["damaged"] == 0, counts)
+    if answer == b"y":
+        # 0: the worker stopped within the grace period; 1: it was ended after it.
+        check(f"{name}: Yes ends with 0, or with 1 after the grace period",
+              code == 0 or (code == 1 and waited >= GRACE * 0.9), (code, waited))
+    else:
+        check(f"{name}: No lets the run end by itself with 0, every file cleaned",
+              code == 0 and counts["cleaned"] == 6000, (code, counts))
+    run.close()
+    return code
+
+
+def signalled(work, how):
+    """SIGTERM and SIGHUP mid-run are a confirmed stop; so is the terminal hanging up."""
+    root = os.path.join(work, f"signal-{how}")
+    make_tree(root, 60, 100)
+    run = Run([root])
+    run.until(b"/album")
+    if how == "hangup":
+        run.hang_up()
+    else:
+        run.process.send_signal(getattr(signal, how))
+    code = run.wait()
+    counts = states(root)
+    check(f"{how}: the run ends with 0 or 1", code in (0, 1), code)
+    check(f"{how}: no file damaged", counts["damaged"] == 0, counts)
+    if how != "hangup":
+        check(f"{how}: the terminal is restored", run.restored())
+    run.close()
+
+
+def hostile_name(work):
+    """Escape sequences and invalid bytes in a name are shown escaped, never sent raw."""
+    root = os.path.join(work, "hostile").encode()
+    folder = os.path.join(root, b"\x1b]0;pwned\x07 \xc2\x9b1m \xff.")
+    os.makedirs(folder)
+    for n in range(10000):
+        with open(os.path.join(folder, b"track%03d%s.mp3" % (n % 1000, b"x" * (n // 1000))),
+                  "wb") as out:
+            out.write(original(n % 1000))
+    run = Run([root])
+    code = run.wait()
+    counts = states(root.decode(errors="surrogateescape"))
+    check("hostile name: the run ends with 0, every file cleaned",
+          code == 0 and counts["cleaned"] == 10000, (code, counts))
+    check("hostile name: shown escaped", b"\\x1b]0;pwned\\x07 \\xc2\\x9b1m \xef\xbf\xbd." in run.out)
+    check("hostile name: never sent raw",
+          b"\x1b]0;" not in run.out and b"\x07" not in run.out and b"\x9b" not in run.out
+          and b"\xff" not in run.out)
+    run.close()
+
+
+class HeldShift:
+    """Shift held down on the display by a client that stays until released."""
+
+    def __init__(self, display):
+        self.env = dict(os.environ, DISPLAY=display)
+        self.holder = subprocess.Popen(["xdotool", "keydown", "shift", "sleep", "60"],
+                                       env=self.env)
+        time.sleep(0.3)
+
+    def release(self):
+        self.holder.kill()
+        self.holder.wait()
+        subprocess.run(["xdotool", "keyup", "shift"], env=self.env)
+        time.sleep(0.3)
+
+
+def file_states(root):
+    return [("cleaned" if data == CLEANED else "untouched" if data == original(n) else "damaged")
+            for n, data in ((n, open(os.path.join(root, "album000", f"track{n:03d}.mp3"), "rb")
+                             .read()) for n in range(5))]
+
+
+def shift_from_display(work):
+    """With a display reachable for the keyboard only (asked for with --terminal), Shift comes
+    from it: each file asks "Confirm" on the terminal, answered with y or n. A termination
+    signal while the worker waits for that answer is a forced end: 1 after the grace period."""
+    if not (shutil.which("Xvfb") and shutil.which("xdotool")):
+        print("skip shift_from_display: needs Xvfb and xdotool")
+        return
+    display = ":94"
+    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "640x480x24"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        for _ in range(100):
+            if subprocess.run(["xdotool", "getdisplaygeometry"], capture_output=True,
+                              env=dict(os.environ, DISPLAY=display)).returncode == 0:
+                break
+            time.sleep(0.1)
+        root = os.path.join(work, "confirm")
+        make_tree(root, 1, 5)
+        shift = HeldShift(display)
+        run = Run(["--terminal", root], display=display)
+        first = run.confirm_asked()
+        run.send(b"y")
+        second = run.confirm_asked(other_than=first)
+        shift.release()
+        run.send(b"n")
+        code = run.wait()
+        expected = ["cleaned"] * 5
+        if first is not None and second is not None:
+            expected[int(second[-7:-4])] = "untouched"
+        check("Shift held: Confirm on the terminal, y cleans, n skips, then no more asked",
+              first != second and code == 0 and file_states(root) == expected,
+              (first, second, code, file_states(root)))
+        check("Shift held: the terminal is restored", run.restored())
+        run.close()
+
+        root = os.path.join(work, "forced")
+        make_tree(root, 1, 5)
+        shift = HeldShift(display)
+        run = Run(["--terminal", root], display=display)
+        asked = run.confirm_asked() is not None
+        signalled_at = time.monotonic()
+        run.process.send_signal(signal.SIGTERM)
+        code = run.wait()
+        waited = time.monotonic() - signalled_at
+        shift.release()
+        check("SIGTERM while Confirm waits: a forced end, 1 after the grace period",
+              asked and code == 1 and waited >= GRACE * 0.9, (asked, code, waited))
+        check("forced end: the terminal is restored, no file touched",
+              run.restored() and file_states(root) == ["untouched"] * 5, file_states(root))
+        run.close()
+    finally:
+        xvfb.kill()
+        xvfb.wait()
+
+
+def no_display_no_terminal(work):
+    env = {k: v for k, v in os.environ.items()
+           if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    result = subprocess.run([VARDEL, work], stdin=subprocess.DEVNULL, capture_output=True,
+                            env=env, start_new_session=True)
+    lines = result.stderr.decode(errors="replace").splitlines()
+    check("no display, no terminal: 255 and one line on stderr",
+          result.returncode == 255 and len(lines) == 1, (result.returncode, lines))
+
+
+def worker_not_started(work):
+    """With no thread to be had, the error is shown, Enter ends with 1, and the error stays on
+    the terminal once it is restored."""
+    if os.geteuid() != 0:
+        print("skip worker_not_started: needs root to run as nobody with one process")
+        return
+    prefix = ["prlimit", "--nproc=1:1", "setpriv", "--reuid=nobody", "--regid=nogroup",
+              "--clear-groups"]
+    run = Run([work], prefix=prefix)
+    shown = run.until(b"Error creating worker thread!")
+    run.send(b"\r")
+    code = run.wait()
+    after = run.out[run.out.rfind(b"\x1b[?1049l"):]
+    check("no worker: the error is shown and Enter ends with 1", shown and code == 1, code)
+    check("no worker: the error stays after the terminal is restored",
+          run.restored() and b"Error creating worker thread!" in after)
+    run.close()
+
+
+def main():
+    work = tempfile.mkdtemp(prefix="vardel-terminal-")
+    os.chmod(work, 0o755)
+    try:
+        normal_run(work)
+        stop_question(work, b"\x1b", b"resize", "Escape, then No")
+        stop_question(work, b"\x03", b"n", "Ctrl-C, then No")
+        # Where Yes finds the worker decides between 0 and 1: a few tries meet both kinds.
+        for n in range(3):
+            stop_question(work, b"\x1b", b"y", f"Escape, then Yes ({n})")
+        for how in ("SIGTERM", "SIGHUP", "hangup"):
+            signalled(work, how)
+        hostile_name(work)
+        shift_from_display(work)
+        no_display_no_terminal(work)
+        worker_not_started(work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print(f"{len(failures)} failed" if failures else "all passed")
+    return 1 if failures else 0
+
+
+sys.exit(main())
