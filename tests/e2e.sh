@@ -61,9 +61,9 @@ check "second named file cleaned" cmp -s "$work/args/id3v22-test.mp3" "$work/lin
 (cd "$work/args" && QT_QPA_PLATFORM=offscreen "$linux" 2>/dev/null)
 check "no argument: one empty path, exit 0" test $? -eq 0
 check "no argument changes nothing" cmp -s "$work/args/bad-xing.mp3" "$shared/corpus/mutagen/bad-xing.mp3"
-err=$(env -u DISPLAY -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "$linux" "$work/args" 2>&1 >/dev/null)
-check "no display: exit 255" test $? -eq 255
-check "no display: one line on stderr" test "$(grep -c 'cannot open the dialog' <<<"$err")" -eq 1
+err=$(env -u DISPLAY -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY setsid -w "$linux" "$work/args" 2>&1 >/dev/null </dev/null)
+check "no display and no terminal: exit 255" test $? -eq 255
+check "no display and no terminal: one line on stderr" test "$(grep -c 'cannot open the dialog' <<<"$err")" -eq 1
 
 # A termination signal mid-run is the user's confirmed stop: the file at hand is finished, the
 # run ends by itself with 0, or with 1 after the grace period, and no file is left half-done.
