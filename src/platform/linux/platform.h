@@ -1,7 +1,7 @@
 // The Win32 operations Vardel calls, provided on Linux by our own layer: the kernel side over
-// POSIX (files.cpp, find.cpp, sync.cpp), the user side over Qt 6 Widgets (qt/). Names, types,
-// constants and signatures are Win32's, so the program compiles unchanged against either this
-// header or <windows.h>. Only what the program uses is declared.
+// POSIX (files.cpp, find.cpp, sync.cpp), the user side in user/ with its drivers (qt/,
+// terminal/). Names, types, constants and signatures are Win32's, so the program compiles
+// unchanged against either this header or <windows.h>. Only what the program uses is declared.
 #pragma once
 
 #include <cstddef>
