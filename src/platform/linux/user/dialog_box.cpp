@@ -130,6 +130,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR name, HWND, DLGPROC procedure, 
   INT_PTR result = RunModal(dialog, initParam);
   OpenDialogs.erase(std::find(OpenDialogs.begin(), OpenDialogs.end(), dialog));
   DropQueuedCalls();
+  CloseCallersBoxes(dialog);
   Driver().DestroyDialog(dialog);
   delete dialog;
   return result;

@@ -7,8 +7,9 @@
 namespace platform {
 namespace {
 
-// The boxes open on the dialog's thread, each in its own loop there. Dialog's thread only.
-std::vector<Box*> OwnBoxes;
+// The boxes open: the dialog thread's own, each in its own loop there, and those of other
+// threads, whose records live on the waiting caller's stack. Dialog's thread only.
+std::vector<Box*> OpenBoxes;
 
 // Yes for a Yes/No box, OK for the rest: what the user's confirmed stop answers.
 int StopAnswer(UINT type) { return (type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK; }
@@ -22,7 +23,15 @@ void OpenBox(Box* box, HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   box->caption = caption != nullptr ? caption : "Error";
   box->type = type;
   if (box->owner != nullptr) ++box->owner->boxesOpen;
+  OpenBoxes.push_back(box);
   Driver().OpenBox(box);
+}
+
+// Takes an open box off the screen and the lists; its owner takes input again.
+void CloseBox(Box* box) {
+  if (box->owner != nullptr) --box->owner->boxesOpen;
+  OpenBoxes.erase(std::find(OpenBoxes.begin(), OpenBoxes.end(), box));
+  Driver().CloseBox(box);
 }
 
 // A box of the dialog's thread, in a loop of its own there.
@@ -32,10 +41,8 @@ int RunOwnBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   Box box;
   Loop loop;
   box.loop = &loop;
-  OwnBoxes.push_back(&box);
   OpenBox(&box, owner, text, caption, type);
   Driver().RunLoop(&loop);
-  OwnBoxes.erase(std::find(OwnBoxes.begin(), OwnBoxes.end(), &box));
   return box.answer;
 }
 
@@ -43,24 +50,30 @@ int RunOwnBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 
 void BoxAnswered(Box* box, int answer) {
   box->answer = answer;
-  if (box->owner != nullptr) --box->owner->boxesOpen;
-  Driver().CloseBox(box);
+  CloseBox(box);
   if (box->loop != nullptr) {
     Driver().ExitLoop(box->loop);
   } else {
-    Call* call = box->call;
-    delete box;
-    Complete(*call, answer);
+    Complete(*box->call, answer);
   }
 }
 
 bool AnswerOwnBoxes() {
-  // A copy: answering one lets its loop end, which takes it off the list.
-  std::vector<Box*> open = OwnBoxes;
-  for (Box* box : open) {
-    if (!box->loop->ended) BoxAnswered(box, StopAnswer(box->type));
+  std::vector<Box*> own;
+  for (Box* box : OpenBoxes) {
+    if (box->loop != nullptr) own.push_back(box);
   }
-  return !open.empty();
+  for (Box* box : own) BoxAnswered(box, StopAnswer(box->type));
+  return !own.empty();
+}
+
+// Its caller has been ended or abandoned with the box still open: nobody is left to answer.
+void CloseCallersBoxes(Dialog* dialog) {
+  std::vector<Box*> left;
+  for (Box* box : OpenBoxes) {
+    if (box->owner == dialog && box->loop == nullptr) left.push_back(box);
+  }
+  for (Box* box : left) CloseBox(box);
 }
 
 }  // namespace platform
@@ -83,10 +96,11 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   call.text = text;
   call.caption = caption;
   call.type = type;
+  Box box;
+  box.call = &call;
+  call.box = &box;
   call.work = [](Call& call) {
-    auto* box = new Box;
-    box->call = &call;
-    OpenBox(box, call.window, call.text, call.caption, call.type);
+    OpenBox(call.box, call.window, call.text, call.caption, call.type);
   };
   return static_cast<int>(RunOnDialogThread(call));
 }

@@ -83,6 +83,8 @@ void ShowNextFrame(Window* window);
 bool EnsureUserSide();
 bool OnDialogThread();
 
+struct Box;
+
 // A call made on the dialog's thread on behalf of another thread, which waits until Complete.
 struct Call {
   void (*work)(Call& call);
@@ -93,6 +95,7 @@ struct Call {
   LPCSTR text = nullptr;
   LPCSTR caption = nullptr;
   UINT type = 0;
+  Box* box = nullptr;
   LRESULT result = 0;
   std::atomic<bool> done{false};
 };
@@ -122,6 +125,10 @@ struct Box {
   Call* call = nullptr;
   DriverView* view = nullptr;
 };
+
+// Closes the boxes the dialog's procedure did not open and that are still open when it ends:
+// their callers have been ended or abandoned.
+void CloseCallersBoxes(Dialog* dialog);
 
 // Termination signals (SIGTERM, SIGHUP, SIGINT) as a confirmed stop: blocked in the calling
 // thread and every thread it starts afterwards, then read on the dialog's thread.
