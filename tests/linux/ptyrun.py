@@ -1,0 +1,160 @@
+"""The program on a pseudo-terminal of its own, and the test files the terminal suite cleans."""
+import fcntl
+import os
+import re
+import select
+import struct
+import subprocess
+import tempfile
+import termios
+import time
+
+TAG = 512  # each test file's ID3v2 tag, header not counted
+AUDIO = b"\xff\xfb\x90\x64" + bytes(range(256)) * 4
+
+
+# Test files: an ID3v2 tag, audio, an ID3v1 trailer; cleaned, the tag is zeros and the trailer gone.
+def original(n):
+    size = bytes([(TAG >> 21) & 0x7F, (TAG >> 14) & 0x7F, (TAG >> 7) & 0x7F, TAG & 0x7F])
+    return b"ID3\x03\x00\x00" + size + bytes([n % 251]) * TAG + AUDIO + b"TAG" + b"t" * 125
+
+
+CLEANED = bytes(10 + TAG) + AUDIO
+
+
+def make_tree(root, folders, files):
+    for f in range(folders):
+        folder = os.path.join(root, f"album{f:03d}")
+        os.makedirs(folder)
+        for n in range(files):
+            with open(os.path.join(folder, f"track{n:03d}.mp3"), "wb") as out:
+                out.write(original(n))
+
+
+def states(root):
+    """How many files are cleaned, untouched, and neither."""
+    counts = {"cleaned": 0, "untouched": 0, "damaged": 0}
+    for top, _, names in os.walk(root):
+        for name in names:
+            with open(os.path.join(top, name), "rb") as f:
+                data = f.read()
+            n = int(name[5:8])
+            kind = ("cleaned" if data == CLEANED else
+                    "untouched" if data == original(n) else "damaged")
+            counts[kind] += 1
+    return counts
+
+
+class Run:
+    """The program on a new pseudo-terminal of the given size."""
+
+    def __init__(self, vardel, args, columns=80, rows=24, prefix=(), display=None):
+        self.master, self.slave = os.openpty()
+        self.resize(columns, rows)
+        env = {"PATH": os.environ["PATH"], "TERM": "xterm", "LANG": "C.UTF-8",
+               "HOME": tempfile.gettempdir()}
+        if display is not None:
+            env["DISPLAY"] = display
+        self.started = time.monotonic()
+        self.process = subprocess.Popen(
+            list(prefix) + [vardel] + args, stdin=self.slave, stdout=self.slave,
+            stderr=self.slave, env=env, start_new_session=True,
+            preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+        self.out = b""
+
+    def resize(self, columns, rows):
+        fcntl.ioctl(self.slave, termios.TIOCSWINSZ, struct.pack("HHHH", rows, columns, 0, 0))
+
+    def pump(self, seconds):
+        if self.master is None:
+            return
+        readable, _, _ = select.select([self.master], [], [], seconds)
+        if readable:
+            try:
+                self.out += os.read(self.master, 65536)
+            except OSError:
+                pass
+
+    def drain(self, seconds):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            self.pump(0.01)
+
+    def until(self, needle, seconds=10):
+        deadline = time.monotonic() + seconds
+        while needle not in self.out and time.monotonic() < deadline:
+            self.pump(0.01)
+        return needle in self.out
+
+    def confirm_asked(self, other_than=None, seconds=10):
+        """The name of the file the newest "Confirm" box asks about, once it is not
+        other_than; None when none is asked within the time."""
+        box = rb"\x1b\[7mConfirm\x1b\[m  \[y/n\]\x1b\[K\r\n[^\x1b]*/(track\d+\.mp3)"
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            asked = re.findall(box, self.out)
+            if asked and asked[-1].decode() != other_than:
+                return asked[-1].decode()
+            self.pump(0.01)
+        return None
+
+    def send(self, keys):
+        os.write(self.master, keys)
+
+    def wait(self, seconds=15):
+        deadline = time.monotonic() + seconds
+        while self.process.poll() is None and time.monotonic() < deadline:
+            self.pump(0.01)
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+            return None
+        self.pump(0.05)
+        return self.process.returncode
+
+    def hang_up(self):
+        os.close(self.master)
+        self.master = None
+
+    def restored(self):
+        """Echo and line editing back on, the cursor shown after it was last hidden, and the
+        normal screen after the alternate one."""
+        lflag = termios.tcgetattr(self.slave)[3]
+        out = self.out
+        return (lflag & termios.ECHO != 0 and lflag & termios.ICANON != 0
+                and out.rfind(b"\x1b[?25h") > out.rfind(b"\x1b[?25l")
+                and out.rfind(b"\x1b[?1049l") > out.rfind(b"\x1b[?1049h") >= 0)
+
+    def widest_line(self, since=0):
+        """The widest line of the pictures drawn after since, in characters shown."""
+        # Every control sequence ends what is counted as a line: a picture starts with one.
+        text = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"\n", self.out[since:])
+        lines = re.split(rb"\r\n|\n|\r|\x1b", text)
+        return max((len(line.decode("utf-8", "replace")) for line in lines), default=0)
+
+    def close(self):
+        for fd in (self.master, self.slave):
+            if fd is not None:
+                os.close(fd)
+
+
+class HeldShift:
+    """Shift held down on the display by a client that stays until released."""
+
+    def __init__(self, display):
+        self.env = dict(os.environ, DISPLAY=display)
+        self.holder = subprocess.Popen(["xdotool", "keydown", "shift", "sleep", "60"],
+                                       env=self.env)
+        time.sleep(0.3)
+
+    def release(self):
+        self.holder.kill()
+        self.holder.wait()
+        subprocess.run(["xdotool", "keyup", "shift"], env=self.env)
+        time.sleep(0.3)
+
+
+def file_states(root):
+    return [("cleaned" if data == CLEANED else "untouched" if data == original(n) else "damaged")
+            for n, data in ((n, open(os.path.join(root, "album000", f"track{n:03d}.mp3"), "rb")
+                             .read()) for n in range(5))]
