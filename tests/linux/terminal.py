@@ -33,7 +33,7 @@ def normal_run(work):
     root = os.path.join(work, "normal")
     make_tree(root, 40, 100)
     # Enough empty folders for the scan to last a few pictures.
-    for n in range(20000):
+    for n in range(10000):
         os.makedirs(os.path.join(root, "empty", f"{n:05d}"))
     deep = os.path.join(root, "a-folder-name-long-enough-to-be-cut-at-the-edge-of-the-terminal")
     make_tree(deep, 1, 1)
