@@ -1,21 +1,28 @@
-# Entry points for people and CI. Every target installs what it needs first.
-.PHONY: deps build build-win build-win64 run test test-linux test-asan test-tsan test-windows \
-	test-e2e test-fuzz test-deb fuzz deb windows-installer players bench bench-parts
+# Entry points for people and CI. Every target installs the packages of its tier first
+# (scripts/install-deps.sh): run for building and running, test for the suites.
+.PHONY: deps deps-package deps-test build build-win build-win64 run test test-linux test-asan test-tsan test-windows \
+	test-e2e test-fuzz test-deb fuzz deb samples windows-installer players bench bench-parts
 
 WINE_ENV = WINEDEBUG=-all WINEPREFIX=$(CURDIR)/build-win/wineprefix
 
 deps:
-	bash scripts/install-deps.sh
+	bash scripts/install-deps.sh run
+
+deps-package:
+	bash scripts/install-deps.sh package
+
+deps-test:
+	bash scripts/install-deps.sh test
 
 build: deps
 	cmake --preset linux
 	cmake --build --preset linux
 
-build-win: deps
+build-win: deps-test
 	cmake --preset windows
 	cmake --build --preset windows
 
-build-win64: deps
+build-win64: deps-test
 	cmake --preset windows-x64
 	cmake --build --preset windows-x64
 
@@ -42,17 +49,17 @@ endif
 
 # Every suite: Linux, Linux under ASan+UBSan, the threading suites under TSan, Windows under
 # Wine, the programs end to end, a short pass of the tag remover's fuzzer, and the package.
-test: deps test-linux test-asan test-tsan test-windows test-e2e test-fuzz test-deb
+test: deps-test test-linux test-asan test-tsan test-windows test-e2e test-fuzz test-deb
 
-test-linux: build
+test-linux: deps-test build
 	ctest --preset linux
 
-test-asan: deps
+test-asan: deps-test
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan
 
-test-tsan: deps
+test-tsan: deps-test
 	cmake --preset tsan
 	cmake --build --preset tsan
 	ctest --preset tsan
@@ -62,27 +69,35 @@ test-windows: build-win
 	[ "$(WIN_PRESET)" = windows ] || $(MAKE) build-win64
 	ctest --preset $(WIN_PRESET)
 
-test-e2e: build build-win
+# The sample MP3s, made by real encoders and taggers; the shared sample files beside this
+# clone are read too where they exist.
+SAMPLES = build/samples
+SHARED_SAMPLES = $(abspath ../shared/corpus/mutagen)
+samples: deps-test
+	/usr/bin/python3 tests/samples.py $(SAMPLES)
+
+test-e2e: build build-win samples
 	[ "$(WIN_PRESET)" = windows ] || $(MAKE) build-win64
 	cmake --build --preset $(WIN_PRESET) --target installer
-	WINEPREFIX=$(CURDIR)/$(dir $(WIN_EXE))wineprefix bash tests/e2e.sh build/vardel $(WIN_EXE) $(WIN_LOADER) $(abspath ../shared)
+	WINEPREFIX=$(CURDIR)/$(dir $(WIN_EXE))wineprefix bash tests/e2e.sh build/vardel $(WIN_EXE) $(WIN_LOADER) $(SAMPLES) $(SHARED_SAMPLES)
 	/usr/bin/python3 tests/hostile.py build/vardel
 
 # The Debian package, in build/deb/.
-deb: build
+deb: deps-package build
+	cmake --build --preset linux --target packaging_files
 	rm -rf build/deb
 	cd build && cpack
 
-test-deb: deb
-	bash tests/linux/package.sh build/deb/vardel_*.deb $(abspath ../shared)/corpus/mutagen
+test-deb: deb samples
+	bash tests/linux/package.sh build/deb/vardel_*.deb $(SAMPLES)
 
 # The tag remover under libFuzzer for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=600).
 FUZZ_SECONDS ?= 60
-fuzz: deps
-	bash scripts/fuzz.sh $(FUZZ_SECONDS) $(abspath ../shared)
+fuzz: samples
+	bash scripts/fuzz.sh $(FUZZ_SECONDS) $(SAMPLES) $(SHARED_SAMPLES)
 
-test-fuzz: deps
-	bash scripts/fuzz.sh 30 $(abspath ../shared)
+test-fuzz: samples
+	bash scripts/fuzz.sh 30 $(SAMPLES) $(SHARED_SAMPLES)
 
 # The table of whole-process figures against the floor and peer taggers, on corpora made once
 # in build/bench-corpus (about 2.2 GB). BENCH_RUNS runs per row, the median shown.

@@ -1,6 +1,7 @@
 # Linux installation and the Debian package: the program, its desktop entry (Open With for
 # folders and MP3 files), its icon in the theme's sizes, its manual page, and the files Debian
-# asks of a package. The PNG icons and the compressed pages are made at build time.
+# asks of a package. The PNG icons and the compressed pages are made by the packaging_files
+# target, which the package's build asks for, so that building the program needs no SVG renderer.
 include(GNUInstallDirs)
 set(packaging ${CMAKE_SOURCE_DIR}/packaging/linux)
 set(made ${CMAKE_BINARY_DIR}/packaging)
@@ -25,7 +26,7 @@ foreach(page vardel.1 changelog)
     DEPENDS ${made}/${page})
   list(APPEND made_files ${made}/${page}.gz)
 endforeach()
-add_custom_target(packaging_files ALL DEPENDS ${made_files})
+add_custom_target(packaging_files DEPENDS ${made_files})
 
 install(FILES ${packaging}/vardel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${packaging}/vardel.svg
