@@ -21,13 +21,13 @@ zcat "$root/usr/share/man/man1/vardel.1.gz" | grep -q "no undo" || fail "manual 
   fail "--version"
 env -u DISPLAY "$root/usr/bin/vardel" --help | grep -q "^Usage: vardel" || fail "--help"
 mkdir -p "$root/tree/sub"
-cp "$samples/id3v22-test.mp3" "$root/tree/sub/a.mp3"
-cp "$samples/id3v22-test.mp3" "$root/tree/--help"
+cp "$samples/v22.mp3" "$root/tree/sub/a.mp3"
+cp "$samples/v22.mp3" "$root/tree/--help"
 (cd "$root/tree" && QT_QPA_PLATFORM=offscreen "$root/usr/bin/vardel" sub -- --help 2>/dev/null)
 code=$?
 [ $code -eq 0 ] || fail "the installed program ended with $code"
 for f in sub/a.mp3 --help; do
-  ! cmp -s "$samples/id3v22-test.mp3" "$root/tree/$f" || fail "$f not cleaned"
+  ! cmp -s "$samples/v22.mp3" "$root/tree/$f" || fail "$f not cleaned"
   [ "$(head -c 3 "$root/tree/$f" | od -An -tx1 | tr -d ' ')" = 000000 ] || fail "$f tag not zeroed"
 done
 echo "package: $(basename "$deb") passes lintian; installed, it cleaned a tree and a path named --help"

@@ -75,6 +75,7 @@ Bytes Join(std::initializer_list<Bytes> parts) {
   return all;
 }
 
+std::filesystem::path Samples() { return VARDEL_SAMPLES_DIR; }
 std::filesystem::path Corpus() { return VARDEL_CORPUS_DIR; }
 
 }  // namespace files

@@ -39,7 +39,9 @@ Bytes Id3v2Header(uint32_t tagSize, uint8_t version = 3, uint8_t revision = 0, u
 Bytes Trailer(const char* marker = "TAG");
 Bytes Join(std::initializer_list<Bytes> parts);
 
-// The folder of the real sample files.
+// The samples made at test time by real encoders and taggers, listed in its MANIFEST.
+std::filesystem::path Samples();
+// The shared sample files: an extra input, where the folder exists.
 std::filesystem::path Corpus();
 
 }  // namespace files

@@ -24,7 +24,7 @@ find "$WINEPREFIX/drive_c/users" -path '*/SendTo/Vardel.lnk' | grep -q . || fail
 
 cp -r "$samples" "$work/music" && chmod -R u+w "$work/music"
 timeout 60 "$wine" "$installed" "Z:${work//\//\\}\\music" || fail "the installed program failed"
-! cmp -s "$samples/id3v22-test.mp3" "$work/music/id3v22-test.mp3" || fail "folder not cleaned"
+! cmp -s "$samples/v22.mp3" "$work/music/v22.mp3" || fail "folder not cleaned"
 
 "$wine" "$(dirname "$installed")/uninstall.exe" /S || fail "silent uninstall"
 wineserver -w  # the uninstaller finishes from a copy of itself

@@ -1,0 +1,179 @@
+#!/usr/bin/python3
+"""Makes the sample MP3 files every suite reads, in OUT, with real encoders and taggers.
+
+    samples.py OUT
+
+The audio comes from sox and lame; the tags from lame, id3v2 (id3lib), eyeD3 and mutagen. The
+forms no tagger here writes (ID3v2.2, an extended header, unsynchronisation, a Lyrics3 block)
+are written byte by byte after the ID3v2 standard and read back with mutagen, so each is a tag a
+real reader takes as one. OUT/MANIFEST names each file with "cleaned" (a run must change it) or
+"unchanged", and what it holds. A second call with the same script does nothing.
+"""
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+
+from mutagen.apev2 import APEv2
+from mutagen.id3 import ID3, APIC, TIT2, TPE1, ID3NoHeaderError
+
+OUT = sys.argv[1]
+STAMP = "# samples " + hashlib.sha256(open(__file__, "rb").read()).hexdigest()[:16]
+
+
+def run(*command):
+    subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def synchsafe(size):
+    return bytes((size >> shift) & 0x7F for shift in (21, 14, 7, 0))
+
+
+def header(major, flags, body):
+    return b"ID3" + bytes([major, 0, flags]) + synchsafe(len(body)) + body
+
+
+def frame(name, text, major):
+    data = b"\x00" + text.encode("latin-1")
+    if major == 2:  # three-letter names, three-byte sizes, no flags
+        return name.encode() + len(data).to_bytes(3, "big") + data
+    size = synchsafe(len(data)) if major == 4 else len(data).to_bytes(4, "big")
+    return name.encode() + size + b"\x00\x00" + data
+
+
+def v1(title):
+    return b"TAG" + title.encode().ljust(30, b"\x00") + bytes(95)
+
+
+def unsynchronised(data):
+    return data.replace(b"\xff", b"\xff\x00")
+
+
+def lyrics3(text):
+    field = b"LYR" + b"%05d" % len(text) + text
+    return b"LYRICSBEGIN" + field + b"%06d" % (len(b"LYRICSBEGIN") + len(field)) + b"LYRICS200"
+
+
+def write(name, data):
+    with open(os.path.join(OUT, name), "wb") as f:
+        f.write(data)
+
+
+def read(name):
+    with open(os.path.join(OUT, name), "rb") as f:
+        return f.read()
+
+
+def copy(name):
+    shutil.copyfile(os.path.join(OUT, "no-tags.mp3"), os.path.join(OUT, name))
+    return os.path.join(OUT, name)
+
+
+def id3_version(name):
+    try:
+        return ID3(os.path.join(OUT, name)).version[:2]
+    except ID3NoHeaderError:
+        return None
+
+
+def make():
+    """Each sample: (name, expected, what it holds, the version mutagen must read or None)."""
+    work = os.path.join(OUT, "work")
+    os.makedirs(work)
+    run("sox", "-n", "-r", "44100", "-c", "2", "-b", "16", os.path.join(work, "tone.wav"),
+        "synth", "0.6", "sine", "440")
+    run("lame", "--quiet", "-b", "128", os.path.join(work, "tone.wav"),
+        os.path.join(OUT, "no-tags.mp3"))
+    audio = read("no-tags.mp3")
+    samples = [("no-tags.mp3", "unchanged", "lame's audio, no tag", None)]
+
+    run("lame", "--quiet", "-b", "128", "--add-id3v2", "--tt", "Title", "--ta", "Artist",
+        os.path.join(work, "tone.wav"), os.path.join(OUT, "lame-v23-v1.mp3"))
+    samples.append(("lame-v23-v1.mp3", "cleaned", "lame: ID3v2.3 and ID3v1", (2, 3)))
+    run("id3v2", "-a", "Artist", "-t", "Title", "-A", "Album", copy("id3v2-v23-v1.mp3"))
+    samples.append(("id3v2-v23-v1.mp3", "cleaned", "id3v2: ID3v2.3 and ID3v1", (2, 3)))
+    run("id3v2", "-1", "-a", "Artist", "-t", "Title", copy("id3v2-v1-only.mp3"))
+    samples.append(("id3v2-v1-only.mp3", "cleaned", "id3v2: ID3v1 only", None))
+    tag = ID3()
+    tag.add(TIT2(encoding=3, text="Title"))
+    tag.add(TPE1(encoding=3, text="Artist"))
+    tag.save(copy("mutagen-v23.mp3"), v2_version=3)
+    samples.append(("mutagen-v23.mp3", "cleaned", "mutagen: ID3v2.3", (2, 3)))
+    tag.add(APIC(encoding=0, mime="image/png", type=3, desc="", data=bytes(range(256)) * 40))
+    tag.save(copy("mutagen-v24-cover.mp3"), v2_version=4)
+    samples.append(("mutagen-v24-cover.mp3", "cleaned",
+                    "mutagen: ID3v2.4 with a 10 KiB cover, more than one block of zeros", (2, 4)))
+    path = copy("eyed3-v24-v1.mp3")
+    run("eyeD3", "-Q", "-a", "Artist", "-t", "Title", path)
+    run("eyeD3", "-Q", "-1", "-a", "Artist", "-t", "Title", path)
+    samples.append(("eyed3-v24-v1.mp3", "cleaned", "eyeD3: ID3v2.4 and ID3v1.1", (2, 4)))
+    path = copy("apev2-before-v1.mp3")
+    ape = APEv2()
+    ape["Title"] = "Title"
+    ape.save(path)
+    run("id3v2", "-1", "-t", "Title", path)  # id3lib appends the trailer behind the APEv2 tag
+    samples.append(("apev2-before-v1.mp3", "cleaned", "mutagen: APEv2 before an ID3v1 trailer",
+                    None))
+
+    write("v22.mp3", header(2, 0, frame("TT2", "Title", 2) + frame("TP1", "Artist", 2)) + audio)
+    samples.append(("v22.mp3", "cleaned", "ID3v2.2 (TT2, TP1)", (2, 2)))
+    extended = synchsafe(6) + b"\x01\x00"  # its own size, one flag byte, no flags set
+    write("v24-extended-header.mp3", header(4, 0x40, extended + frame("TIT2", "Title", 4)) + audio)
+    samples.append(("v24-extended-header.mp3", "cleaned", "ID3v2.4 with an extended header",
+                    (2, 4)))
+    body = unsynchronised(frame("TIT2", "\xff\xe0 sync-like bytes", 3))
+    write("v23-unsynchronised.mp3", header(3, 0x80, body) + audio)
+    samples.append(("v23-unsynchronised.mp3", "cleaned", "ID3v2.3, unsynchronised", (2, 3)))
+    write("lyrics3-before-v1.mp3", audio + lyrics3(b"[00:00]La la") + v1("Title"))
+    samples.append(("lyrics3-before-v1.mp3", "cleaned", "a Lyrics3v2 block before an ID3v1 trailer",
+                    None))
+    write("v23-v1-both.mp3", header(3, 0, frame("TIT2", "Title", 3)) + audio + v1("Title"))
+    samples.append(("v23-v1-both.mp3", "cleaned", "ID3v2.3 and ID3v1", (2, 3)))
+    write("trailer-only-128.mp3", v1("Title"))
+    samples.append(("trailer-only-128.mp3", "cleaned", "128 bytes, all of them an ID3v1 trailer",
+                    None))
+
+    write("empty.mp3", b"")
+    samples.append(("empty.mp3", "unchanged", "no bytes", None))
+    write("shorter-than-header.mp3", b"ID3\x04\x00")
+    samples.append(("shorter-than-header.mp3", "unchanged", "5 bytes of an ID3v2 header", None))
+    short = header(3, 0, frame("TIT2", "Title", 3))
+    write("shorter-than-trailer.mp3", short + bytes(100 - len(short)))
+    samples.append(("shorter-than-trailer.mp3", "unchanged",
+                    "100 bytes that begin with an ID3v2.3 tag: shorter than a trailer", None))
+    write("size-byte-over-127.mp3", b"ID3\x03\x00\x00\x00\x00\x80\x00" + audio)
+    samples.append(("size-byte-over-127.mp3", "unchanged",
+                    "an ID3v2 header whose size has a byte over 0x7F", None))
+    shutil.rmtree(work)
+    return samples
+
+
+def check(samples):
+    for name, expected, what, version in samples:
+        data = read(name)
+        if version is not None and id3_version(name) != version:
+            sys.exit("samples: mutagen does not read %s as ID3v%d.%d (%s)" % ((name,) + version + (what,)))
+        if "ID3v1" in what and data[-128:-125] != b"TAG":
+            sys.exit("samples: %s has no ID3v1 trailer (%s)" % (name, what))
+    if APEv2(os.path.join(OUT, "apev2-before-v1.mp3"))["Title"] != "Title":
+        sys.exit("samples: mutagen reads no APEv2 tag in apev2-before-v1.mp3")
+
+
+def main():
+    manifest = os.path.join(OUT, "MANIFEST")
+    if os.path.exists(manifest) and open(manifest).readline().strip() == STAMP:
+        return
+    shutil.rmtree(OUT, ignore_errors=True)
+    os.makedirs(OUT)
+    samples = make()
+    check(samples)
+    with open(manifest + ".new", "w") as f:
+        f.write(STAMP + "\n")
+        for name, expected, what, _ in samples:
+            f.write("%s\t%s\t%s\n" % (name, expected, what))
+    os.rename(manifest + ".new", manifest)
+    print("samples: %d files in %s" % (len(samples), OUT))
+
+
+main()
