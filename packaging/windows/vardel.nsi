@@ -1,6 +1,8 @@
 ; Vardel's installer: the program under Program Files, a "Send To" shortcut named Vardel, and an
-; uninstaller registered in Add/Remove Programs that removes all of it. /S works silently.
-; makensis -DEXE=vardel.exe -DOUT=vardel-setup.exe -DVERSION=1.0.0 -DARCH=x86|amd64 vardel.nsi
+; uninstaller registered in Add/Remove Programs that removes all of it. Run by hand it shows the
+; licence first; /S works silently, with no page at all.
+; makensis -DEXE=vardel.exe -DOUT=vardel-setup.exe -DVERSION=1.0.0 -DARCH=x86|amd64
+;          -DLICENSE=LICENSE vardel.nsi
 Unicode true
 Target ${ARCH}-unicode
 Name "Vardel"
@@ -19,8 +21,10 @@ VIAddVersionKey "ProductName" "Vardel"
 VIAddVersionKey "FileDescription" "Vardel setup"
 VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "ProductVersion" "${VERSION}"
-VIAddVersionKey "LegalCopyright" "2026 The Vardel developers"
+VIAddVersionKey "LegalCopyright" "Copyright (c) 2026 The Vardel developers. MIT License."
 
+LicenseData "${LICENSE}"
+Page license
 Page directory
 Page instfiles
 UninstPage uninstConfirm

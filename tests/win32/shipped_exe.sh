@@ -1,6 +1,7 @@
 #!/bin/sh
 # The exe as shipped: at most 200 KiB, importing system DLLs only (no MinGW runtime DLL), with
-# its dialog, version and manifest resources, the version being the project's.
+# its dialog, version and manifest resources, the version being the project's and the licence
+# MIT.
 #   shipped_exe.sh OBJDUMP EXE VERSION
 objdump=$1 exe=$2 version=$3
 fail() { echo "FAIL: $*"; exit 1; }
@@ -15,5 +16,6 @@ done
 # The version block holds its strings in UTF-16; read them back as text.
 strings -e l "$exe" | grep -qx "$version" || fail "version $version not in the version resource"
 strings -e l "$exe" | grep -qx "Vardel" || fail "no product name"
+strings -e l "$exe" | grep -q "MIT License" || fail "no licence in LegalCopyright"
 strings "$exe" | grep -q 'level="asInvoker"' || fail "the manifest does not ask for asInvoker"
 echo "$exe: $size bytes; imports $imports"
