@@ -56,7 +56,9 @@ def stop_question(work, key, answer, name):
     """The key asks "Are you sure you want to stop?" while files are being cleaned; No goes on,
     Yes stops the run by the dialog's rule. Returns the exit code."""
     root = os.path.join(work, name)
-    make_tree(root, 60, 100)
+    # Long enough (most of a second here) that the run is still going when the key arrives.
+    folders, files = 120, 100
+    make_tree(root, folders, files)
     run = Run(VARDEL, [root])
     seen = run.until(b"/album")
     run.send(key)
@@ -84,7 +86,7 @@ def stop_question(work, key, answer, name):
               code == 0 or (code == 1 and waited >= GRACE * 0.9), (code, waited))
     else:
         check(f"{name}: No lets the run end by itself with 0, every file cleaned",
-              code == 0 and counts["cleaned"] == 6000, (code, counts))
+              code == 0 and counts["cleaned"] == folders * files, (code, counts))
     run.close()
     return code
 
