@@ -137,8 +137,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y --no-install-recommends \
     "${missing[@]}" || exit
 fi
+# Its output is shown only when it worked: a failure is told in one line, apt's reason included.
 if [ -n "${missing_32bit:-}" ]; then
-  DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y --no-install-recommends \
-    "$wine32" || say "warning: $wine32 could not be installed: the Windows suites run as x86-64"
+  if output=$(DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y \
+    --no-install-recommends "$wine32" 2>&1); then
+    echo "$output"
+  else
+    say "warning: $wine32 could not be installed ($(grep '^E:' <<<"$output" | tail -1)): the Windows suites run as x86-64"
+  fi
 fi
 exit 0

@@ -55,7 +55,7 @@ tiers_nest() {
   [ -z "$(comm -23 <(list run | sort) <(list package | sort))" ] &&
     [ -z "$(comm -23 <(list package | sort) <(list test | sort))" ] &&
     [ -z "$(comm -23 <(list test | sort) <(list bench | sort))" ] &&
-    list run | grep -qx qt6-base-dev && ! list run | grep -qE 'wine|mingw|clang|xvfb|lintian'
+    grep -qx qt6-base-dev <<<"$(list run)" && ! grep -qE 'wine|mingw|clang|xvfb|lintian' <<<"$(list run)"
 }
 check "tiers: each holds the one below it, names no package twice, run has no test tools" tiers_nest
 
