@@ -101,13 +101,14 @@ def with_xargs(argv):
 
 
 class Display:
-    """An Xvfb server of our own for the rows under X."""
+    """An Xvfb server of our own for the rows under X. It is not reset when its last client
+    leaves: Xvfb 21.1 here then stops taking connections, and the next row's runs die."""
 
     def __enter__(self):
         read, write = os.pipe()
         self.server = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten",
-             "tcp"], pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+             "tcp", "-noreset"], pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
         number = b""
         while not number.endswith(b"\n"):

@@ -105,7 +105,7 @@ done
 # Under Xvfb, as a user would: Escape opens the question. Answered No, the run goes on and ends
 # by itself with 0. With the question open, Shift held makes the worker ask "Confirm" for its
 # next file; Yes to the question while the worker waits on that box ends the run with 1.
-Xvfb :93 -screen 0 800x600x24 >/dev/null 2>&1 &
+Xvfb :93 -screen 0 800x600x24 -noreset >/dev/null 2>&1 &  # a reset here can end the server
 xvfb=$!
 export DISPLAY=:93
 for i in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done

@@ -139,7 +139,7 @@ def shift_from_display(work):
         print("skip shift_from_display: needs Xvfb and xdotool")
         return
     display = ":94"
-    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "640x480x24"],
+    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "640x480x24", "-noreset"],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         for _ in range(100):
