@@ -53,6 +53,32 @@ bool HasMp3Suffix(const char* name, int length) {
   return true;
 }
 
+// The enumeration asks for no 8.3 names, which can be what does not fit WIN32_FIND_DATAA;
+// systems before Windows 7 refuse that level and are asked for the standard one.
+HANDLE FindFirstEntry(const std::string& pattern, WIN32_FIND_DATAA* entry) {
+  HANDLE find = FindFirstFileExA(pattern.c_str(), FindExInfoBasic, entry, FindExSearchNameMatch,
+                                 nullptr, 0);
+  if (find == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
+    find = FindFirstFileExA(pattern.c_str(), FindExInfoStandard, entry, FindExSearchNameMatch,
+                            nullptr, 0);
+  }
+  return find;
+}
+
+// In UTF-8 a character takes up to three bytes, so a name can be too long for cFileName:
+// FindNextFileA then fails with ERROR_MORE_DATA and has gone past that entry. Such an entry is
+// skipped rather than taken for the folder's end; a system that keeps failing so without
+// moving on ends the folder after this many in a row.
+constexpr int kMaxEntriesSkippedInARow = 64;
+
+bool FindNextEntry(HANDLE find, WIN32_FIND_DATAA* entry) {
+  for (int skipped = 0; skipped < kMaxEntriesSkippedInARow; ++skipped) {
+    if (FindNextFileA(find, entry)) return true;
+    if (GetLastError() != ERROR_MORE_DATA) return false;
+  }
+  return false;
+}
+
 // Lists one enumeration's entries; the folder text ends in the separator at base.
 void ScanEntries(HANDLE find, WIN32_FIND_DATAA* entry, std::string& folder, size_t base) {
   do {
@@ -64,7 +90,7 @@ void ScanEntries(HANDLE find, WIN32_FIND_DATAA* entry, std::string& folder, size
     } else if (HasMp3Suffix(entry->cFileName, length)) {
       FileListAppend(folder.c_str(), folder.size());
     }
-  } while (FindNextFileA(find, entry));
+  } while (FindNextEntry(find, entry));
 }
 
 }  // namespace
@@ -77,7 +103,7 @@ void ScanFolder(std::string folder) {
   size_t base = folder.size();
   folder += "*.*";
   WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA(folder.c_str(), &entry);
+  HANDLE find = FindFirstEntry(folder, &entry);
   if (find == INVALID_HANDLE_VALUE) return;
   OpenFolders.push_back(identity);
   ScanEntries(find, &entry, folder, base);

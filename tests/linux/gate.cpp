@@ -99,7 +99,8 @@ void gate::Reset() {
 extern "C" {
 
 BOOL __real_WriteFile(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
-HANDLE __real_FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA);
+HANDLE __real_FindFirstFileExA(LPCSTR, FINDEX_INFO_LEVELS, LPVOID, FINDEX_SEARCH_OPS, LPVOID,
+                               DWORD);
 BOOL __real_SetEvent(HANDLE);
 HANDLE __real_CreateEventA(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR);
 DWORD __real_WaitForSingleObject(HANDLE, DWORD);
@@ -138,9 +139,10 @@ BOOL __wrap_EndDialog(HWND dialog, INT_PTR result) {
   return __real_EndDialog(dialog, result);
 }
 
-HANDLE __wrap_FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
+HANDLE __wrap_FindFirstFileExA(LPCSTR pattern, FINDEX_INFO_LEVELS level, LPVOID data,
+                               FINDEX_SEARCH_OPS search, LPVOID filter, DWORD flags) {
   Pass(gate::At::Find, pattern);
-  return __real_FindFirstFileA(pattern, data);
+  return __real_FindFirstFileExA(pattern, level, data, search, filter, flags);
 }
 
 BOOL __wrap_SetEvent(HANDLE event) {

@@ -165,23 +165,46 @@ TEST(ScanEnumeratesEachFolderOnceAndStopsEnteringFolders) {
   files::Write(folder.Path() / "z.mp3", {});
   trace::Reset();
   CHECK_EQ(Build(folder.Text()).size(), 6u);
-  CHECK_EQ(CountStarting(trace::Calls, "FindFirstFileA"), 5u);
+  CHECK_EQ(CountStarting(trace::Calls, "FindFirstFileExA"), 5u);
 
   // A stop while the first subfolder is being enumerated: that folder and the top one are
   // finished, no other folder is entered.
   trace::Reset();
   int enumerations = 0;
   trace::OnCall = [&](const std::string& line) {
-    if (line.rfind("FindFirstFileA", 0) == 0 && ++enumerations == 2) SetEvent(StopEvent);
+    if (line.rfind("FindFirstFileExA", 0) == 0 && ++enumerations == 2) SetEvent(StopEvent);
   };
   std::vector<std::string> listed = Build(folder.Text());
-  CHECK_EQ(CountStarting(trace::Calls, "FindFirstFileA"), 2u);
+  CHECK_EQ(CountStarting(trace::Calls, "FindFirstFileExA"), 2u);
   trace::Reset();
   std::set<std::string> names;
   for (const std::string& path : listed) names.insert(fs::path(path).filename().string());
   CHECK_EQ(listed.size(), 3u);
   CHECK(names.count("a.mp3") && names.count("z.mp3") &&
         (names.count("one.mp3") ^ names.count("two.mp3")));
+}
+
+TEST(AnEntryWhoseNameDoesNotFitIsSkippedNotTheRestOfItsFolder) {
+  StopEventForTest stop;
+  files::TempFolder folder;
+  for (const char* name : {"a", "b", "c", "d", "e", "f", "g"}) {
+    files::Write(folder.Path() / (std::string(name) + ".mp3"), {});
+  }
+  std::vector<std::string> all = Build(folder.Text());
+  CHECK_EQ(all.size(), 7u);
+  for (size_t at : {size_t{0}, all.size() / 2, all.size() - 1}) {
+    trace::Reset();
+    trace::MoreDataAt = fs::path(all[at]).filename().string();
+    std::vector<std::string> expected = all;
+    expected.erase(expected.begin() + static_cast<std::ptrdiff_t>(at));
+    CHECK(Build(folder.Text()) == expected);
+  }
+  // An enumeration that keeps failing so without moving on ends its folder, and the scan.
+  trace::Reset();
+  trace::MoreDataStuck = 1000;
+  CHECK(Build(folder.Text()).empty());
+  CHECK(trace::MoreDataStuck > 0);
+  trace::Reset();
 }
 
 TEST(LinksAreFollowedButCyclesEnd) {

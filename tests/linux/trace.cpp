@@ -1,5 +1,6 @@
 #include "trace.h"
 
+#include "objects.h"
 #include "platform.h"
 #include "tagremoval/tagremoval.h"
 
@@ -7,10 +8,14 @@ namespace trace {
 
 std::vector<std::string> Calls;
 std::function<void(const std::string&)> OnCall;
+std::string MoreDataAt;
+int MoreDataStuck = 0;
 
 void Reset() {
   Calls.clear();
   OnCall = nullptr;
+  MoreDataAt.clear();
+  MoreDataStuck = 0;
 }
 
 }  // namespace trace
@@ -37,7 +42,9 @@ BOOL __real_ReadFile(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
 BOOL __real_WriteFile(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
 BOOL __real_SetEndOfFile(HANDLE);
 BOOL __real_CloseHandle(HANDLE);
-HANDLE __real_FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA);
+HANDLE __real_FindFirstFileExA(LPCSTR, FINDEX_INFO_LEVELS, LPVOID, FINDEX_SEARCH_OPS, LPVOID,
+                               DWORD);
+BOOL __real_FindNextFileA(HANDLE, LPWIN32_FIND_DATAA);
 
 HANDLE __wrap_CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flags, HANDLE templateFile) {
@@ -80,9 +87,24 @@ BOOL __wrap_CloseHandle(HANDLE object) {
   return Log(ok, "CloseHandle" + Flag(ok));
 }
 
-HANDLE __wrap_FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
-  HANDLE find = __real_FindFirstFileA(pattern, data);
-  return Log(find, std::string("FindFirstFileA ") + pattern +
+HANDLE __wrap_FindFirstFileExA(LPCSTR pattern, FINDEX_INFO_LEVELS level, LPVOID data,
+                               FINDEX_SEARCH_OPS search, LPVOID filter, DWORD flags) {
+  HANDLE find = __real_FindFirstFileExA(pattern, level, data, search, filter, flags);
+  return Log(find, "FindFirstFileExA " + std::string(pattern) + " " + std::to_string(level) +
                        (find == INVALID_HANDLE_VALUE ? " failed" : " ok"));
+}
+
+BOOL __wrap_FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
+  if (trace::MoreDataStuck > 0) {
+    --trace::MoreDataStuck;
+    platform::SetLastError(ERROR_MORE_DATA);
+    return FALSE;
+  }
+  BOOL ok = __real_FindNextFileA(find, data);
+  if (ok && trace::MoreDataAt == data->cFileName) {
+    platform::SetLastError(ERROR_MORE_DATA);
+    return FALSE;
+  }
+  return ok;
 }
 }

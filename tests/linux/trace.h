@@ -11,6 +11,12 @@ extern std::vector<std::string> Calls;
 // Called after each logged call with its log line.
 extern std::function<void(const std::string&)> OnCall;
 
+// The name of an entry for which FindNextFileA fails with ERROR_MORE_DATA once it has passed
+// it, as Windows does for a name too long for WIN32_FIND_DATAA; and how many calls in a row
+// fail so without passing anything (a system that does not move on).
+extern std::string MoreDataAt;
+extern int MoreDataStuck;
+
 void Reset();
 
 }  // namespace trace

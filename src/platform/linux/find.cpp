@@ -28,15 +28,21 @@ DWORD EntryAttributes(DIR* folder, const dirent* entry) {
   return FILE_ATTRIBUTE_NORMAL;
 }
 
+// The next matching entry. A name too long for cFileName fails with ERROR_MORE_DATA and is
+// passed over, as on Windows (no Linux file system here holds one: names end at 255 bytes).
 bool NextEntry(Find* find, LPWIN32_FIND_DATAA data) {
   while (const dirent* entry = readdir(find->Folder)) {
     if (!find->Pattern.empty() && fnmatch(find->Pattern.c_str(), entry->d_name, 0) != 0) continue;
     size_t length = std::strlen(entry->d_name);
-    if (length >= sizeof data->cFileName) continue;
+    if (length >= sizeof data->cFileName) {
+      SetLastError(ERROR_MORE_DATA);
+      return false;
+    }
     std::memcpy(data->cFileName, entry->d_name, length + 1);
     data->dwFileAttributes = EntryAttributes(find->Folder, entry);
     return true;
   }
+  SetLastError(ERROR_NO_MORE_FILES);
   return false;
 }
 
@@ -45,14 +51,27 @@ bool NextEntry(Find* find, LPWIN32_FIND_DATAA data) {
 // Keeps: enumerates the folder named by the pattern's path with the entries matching its last
 // component, "." and ".." included, in the file system's order, each with its attribute bits
 // and name; INVALID_HANDLE_VALUE when nothing can be enumerated. "*.*" and "*" match every
-// entry, as on Windows; other patterns go through fnmatch(3). Maps to opendir(3)/readdir(3).
-HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
+// entry, as on Windows; other patterns go through fnmatch(3). Takes the basic and the standard
+// information level alike (there are no 8.3 names) and only a search by name; any other
+// level, search, filter or flag fails with ERROR_INVALID_PARAMETER. Maps to
+// opendir(3)/readdir(3).
+HANDLE WINAPI FindFirstFileExA(LPCSTR pattern, FINDEX_INFO_LEVELS level, LPVOID buffer,
+                              FINDEX_SEARCH_OPS search, LPVOID filter, DWORD flags) {
   AbandonGuard guard;
+  if ((level != FindExInfoStandard && level != FindExInfoBasic) ||
+      search != FindExSearchNameMatch || filter != nullptr || flags != 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  auto data = static_cast<LPWIN32_FIND_DATAA>(buffer);
   const char* slash = std::strrchr(pattern, '/');
   std::string folder = slash == nullptr ? "." : std::string(pattern, slash + 1);
   const char* match = slash == nullptr ? pattern : slash + 1;
   DIR* handle = opendir(folder.c_str());
-  if (handle == nullptr) return INVALID_HANDLE_VALUE;
+  if (handle == nullptr) {
+    SetLastError(ERROR_NO_MORE_FILES);
+    return INVALID_HANDLE_VALUE;
+  }
   Find* find = new Find{{Kind::Find}, handle, {}};
   if (std::strcmp(match, "*.*") != 0 && std::strcmp(match, "*") != 0) find->Pattern = match;
   if (!NextEntry(find, data)) {
@@ -62,7 +81,8 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
   return find;
 }
 
-// Keeps: the next entry, or FALSE after the last one. Maps to readdir(3).
+// Keeps: the next entry, or FALSE: ERROR_NO_MORE_FILES after the last one, ERROR_MORE_DATA
+// for an entry whose name does not fit (the next call goes on after it). Maps to readdir(3).
 BOOL WINAPI FindNextFileA(HANDLE handle, LPWIN32_FIND_DATAA data) {
   AbandonGuard guard;
   Object* object = ObjectFromHandle(handle);

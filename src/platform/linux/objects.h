@@ -29,6 +29,10 @@ inline Object* ObjectFromHandle(HANDLE handle) {
   return static_cast<Object*>(handle);
 }
 
+// Sets what GetLastError reports on the calling thread; only the calls whose failure the
+// program looks into set it.
+void SetLastError(DWORD error);
+
 BOOL CloseEvent(Object* object);
 BOOL CloseThread(Object* object);
 BOOL CloseFind(Object* object);

@@ -1,5 +1,5 @@
 // The Win32 operations Vardel calls, provided on Linux by our own layer: the kernel side over
-// POSIX (files.cpp, find.cpp, sync.cpp), the user side in user/ with its drivers (qt/,
+// POSIX (files.cpp, find.cpp, sync.cpp, last_error.cpp), the user side in user/ with its drivers (qt/,
 // terminal/). Names, types, constants and signatures are Win32's, so the program compiles
 // unchanged against either this header or <windows.h>. Only what the program uses is declared.
 #pragma once
@@ -75,6 +75,19 @@ typedef struct {
   char cFileName[MAX_PATH];
 } WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
 
+typedef enum { FindExInfoStandard, FindExInfoBasic, FindExInfoMaxInfoLevel } FINDEX_INFO_LEVELS;
+typedef enum {
+  FindExSearchNameMatch,
+  FindExSearchLimitToDirectories,
+  FindExSearchLimitToDevices,
+  FindExSearchMaxSearchOp
+} FINDEX_SEARCH_OPS;
+
+// Errors, as GetLastError reports them.
+#define ERROR_NO_MORE_FILES 18u
+#define ERROR_INVALID_PARAMETER 87u
+#define ERROR_MORE_DATA 234u
+
 typedef struct {
   DWORD dwFileAttributes;
   DWORD dwVolumeSerialNumber;
@@ -127,10 +140,12 @@ BOOL WINAPI SetEndOfFile(HANDLE file);
 BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
 BOOL WINAPI CloseHandle(HANDLE object);
 DWORD WINAPI GetFileAttributesA(LPCSTR path);
-HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
+HANDLE WINAPI FindFirstFileExA(LPCSTR pattern, FINDEX_INFO_LEVELS level, LPVOID data,
+                              FINDEX_SEARCH_OPS search, LPVOID filter, DWORD flags);
 BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
 BOOL WINAPI FindClose(HANDLE find);
 int WINAPI lstrlenA(LPCSTR text);
+DWORD WINAPI GetLastError(void);
 HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState,
                            LPCSTR name);
 BOOL WINAPI SetEvent(HANDLE event);
