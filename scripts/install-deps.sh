@@ -17,7 +17,7 @@ package_packages=(librsvg2-bin dpkg-dev file lintian desktop-file-utils)
 test_packages=(
   clang-format clang libclang-rt-14-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 nsis
-  xvfb xdotool x11-apps imagemagick fonts-dejavu-core strace
+  xvfb xdotool x11-apps imagemagick fonts-dejavu-core fonts-wqy-microhei strace
   mpg123 lame sox id3v2 python3-mutagen eyed3
 )
 bench_packages=(time)

@@ -64,6 +64,24 @@ print(counts["cleaned"], counts["untouched"], counts["other"])
 PY
 }
 wpath() { echo "Z:${1//\//\\}"; }
+# names_tree DIR: a tagged file under each of these names, in folders so named, at two depths:
+# scripts outside a Western code page, a character outside the Basic Multilingual Plane,
+# combining marks, right-to-left text, and a name of over 200 bytes in UTF-8.
+names_tree() {
+  python3 - "$work/$1" <<'PY'
+import os, sys
+root = sys.argv[1]
+data = b"ID3\x03\x00\x00\x00\x00\x08\x00" + b"\x01" * 1024 + bytes([j % 250 + 1 for j in range(3000)])
+names = ["Björk - Jóga", "plain ascii", "Кино - Кукушка", "坂本龍一 - Merry Christmas",
+         "emoji \U0001F3B5 song", "Μίκης Θεοδωράκης", "Cafe\u0301 combining", "فيروز - نسم علينا",
+         "שלום חברים", "長" * 68]
+for folder in ["", "Кириллица", "音楽 \U0001F3B6/Ελληνικά", "עברית/فولدر"]:
+    os.makedirs(os.path.join(root, folder), exist_ok=True)
+    for name in names:
+        with open(os.path.join(root, folder, name + ".mp3"), "wb") as f:
+            f.write(data + b"TAG" + b"\x01" * 125)
+PY
+}
 
 fresh linux; tree linux/tree
 QT_QPA_PLATFORM=offscreen "$linux" "$work/linux" 2>/dev/null
@@ -174,6 +192,21 @@ stopped_at_confirm() {  # stopped_at_confirm DIR COMMAND...
   echo "  cleaned ${counts[0]}, untouched ${counts[1]}, other ${counts[2]}"
   [ "${counts[1]}" -gt 0 ] && [ "${counts[2]}" -eq 0 ]
 }
+confirmed_name() {  # confirmed_name DIR FILE COMMAND...: Shift held, the "Confirm" box asks
+  # about FILE; a screenshot of the screen, then Yes: FILE alone is cleaned, the run ends with 0
+  xdotool keydown shift sleep 60 &
+  local holder=$! box
+  "${@:3}" >/dev/null 2>&1 &
+  pid=$!
+  box=$(waitfor Confirm)
+  kill $holder
+  xdotool keyup shift
+  [ -n "$box" ] || { kill $pid; return 1; }
+  sleep 0.5
+  xwd -root -silent >"$work/windows-names.xwd"
+  answer "$box" Return
+  ended 0 && [ "$(states "$1")" = "1 $(($(find "$work/$1" -type f | wc -l) - 1)) 0" ]
+}
 # Runs long enough for a user's keys: about four seconds of the Linux program under X here.
 linux_run=200000
 tree xlinux $linux_run
@@ -200,6 +233,16 @@ if "$wine" --version >/dev/null 2>&1 && [ -f "$windows" ]; then
   tree xwin4 2000
   check "windows dialog under X: the close command, No, the run ends with 0, all cleaned" \
     answered_no xwin4 - close_command "$wine" "$windows" "$(wpath "$work/xwin4")"
+  # Wine's system code page is cp1252 here; the manifest makes the program's calls UTF-8.
+  names_tree wnames
+  timeout 60 "$wine" "$windows" "$(wpath "$work/wnames")"
+  check "windows program, names in many scripts: exit 0" test $? -eq 0
+  check "windows program, names in many scripts: every file cleaned" \
+    test "$(states wnames)" = "$(find "$work/wnames" -type f | wc -l) 0 0"
+  names_tree wname
+  one="$work/wname/Кириллица/坂本龍一 - Merry Christmas.mp3"
+  check "windows program, such a name as the argument: cleaned, shown as written" \
+    confirmed_name wname "$one" "$wine" "$windows" "$(wpath "$one")"
   fresh wargs
   (cd "$work/wargs" && timeout 60 "$wine" "$windows")
   check "windows program, no argument: exit 0" test $? -eq 0
