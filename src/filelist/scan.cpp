@@ -56,8 +56,8 @@ bool HasMp3Suffix(const char* name, int length) {
 // The enumeration asks for no 8.3 names, which can be what does not fit WIN32_FIND_DATAA;
 // systems before Windows 7 refuse that level and are asked for the standard one.
 HANDLE FindFirstEntry(const std::string& pattern, WIN32_FIND_DATAA* entry) {
-  HANDLE find = FindFirstFileExA(pattern.c_str(), FindExInfoBasic, entry, FindExSearchNameMatch,
-                                 nullptr, 0);
+  HANDLE find =
+      FindFirstFileExA(pattern.c_str(), FindExInfoBasic, entry, FindExSearchNameMatch, nullptr, 0);
   if (find == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
     find = FindFirstFileExA(pattern.c_str(), FindExInfoStandard, entry, FindExSearchNameMatch,
                             nullptr, 0);

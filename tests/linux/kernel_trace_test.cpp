@@ -192,7 +192,10 @@ TEST(AnEntryWhoseNameDoesNotFitIsSkippedNotTheRestOfItsFolder) {
   }
   std::vector<std::string> all = Build(folder.Text());
   CHECK_EQ(all.size(), 7u);
-  for (size_t at : {size_t{0}, all.size() / 2, all.size() - 1}) {
+  // FindNextFileA's first entry: the file system's order may put a file before ".".
+  std::string first = trace::FirstFound;
+  size_t start = fs::path(all[0]).filename() == first ? 1 : 0;
+  for (size_t at : {start, all.size() / 2, all.size() - 1}) {
     trace::Reset();
     trace::MoreDataAt = fs::path(all[at]).filename().string();
     std::vector<std::string> expected = all;
@@ -202,7 +205,8 @@ TEST(AnEntryWhoseNameDoesNotFitIsSkippedNotTheRestOfItsFolder) {
   // An enumeration that keeps failing so without moving on ends its folder, and the scan.
   trace::Reset();
   trace::MoreDataStuck = 1000;
-  CHECK(Build(folder.Text()).empty());
+  std::vector<std::string> listed = Build(folder.Text());
+  CHECK(listed.empty() || (listed.size() == 1 && fs::path(listed[0]).filename() == first));
   CHECK(trace::MoreDataStuck > 0);
   trace::Reset();
 }

@@ -10,6 +10,7 @@ std::vector<std::string> Calls;
 std::function<void(const std::string&)> OnCall;
 std::string MoreDataAt;
 int MoreDataStuck = 0;
+std::string FirstFound;
 
 void Reset() {
   Calls.clear();
@@ -90,6 +91,8 @@ BOOL __wrap_CloseHandle(HANDLE object) {
 HANDLE __wrap_FindFirstFileExA(LPCSTR pattern, FINDEX_INFO_LEVELS level, LPVOID data,
                                FINDEX_SEARCH_OPS search, LPVOID filter, DWORD flags) {
   HANDLE find = __real_FindFirstFileExA(pattern, level, data, search, filter, flags);
+  if (find != INVALID_HANDLE_VALUE)
+    trace::FirstFound = static_cast<LPWIN32_FIND_DATAA>(data)->cFileName;
   return Log(find, "FindFirstFileExA " + std::string(pattern) + " " + std::to_string(level) +
                        (find == INVALID_HANDLE_VALUE ? " failed" : " ok"));
 }

@@ -16,6 +16,8 @@ extern std::function<void(const std::string&)> OnCall;
 // fail so without passing anything (a system that does not move on).
 extern std::string MoreDataAt;
 extern int MoreDataStuck;
+// The name of the entry the last FindFirstFileExA gave.
+extern std::string FirstFound;
 
 void Reset();
 

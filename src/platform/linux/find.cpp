@@ -56,7 +56,7 @@ bool NextEntry(Find* find, LPWIN32_FIND_DATAA data) {
 // level, search, filter or flag fails with ERROR_INVALID_PARAMETER. Maps to
 // opendir(3)/readdir(3).
 HANDLE WINAPI FindFirstFileExA(LPCSTR pattern, FINDEX_INFO_LEVELS level, LPVOID buffer,
-                              FINDEX_SEARCH_OPS search, LPVOID filter, DWORD flags) {
+                               FINDEX_SEARCH_OPS search, LPVOID filter, DWORD flags) {
   AbandonGuard guard;
   if ((level != FindExInfoStandard && level != FindExInfoBasic) ||
       search != FindExSearchNameMatch || filter != nullptr || flags != 0) {

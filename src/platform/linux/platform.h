@@ -1,6 +1,6 @@
 // The Win32 operations Vardel calls, provided on Linux by our own layer: the kernel side over
-// POSIX (files.cpp, find.cpp, sync.cpp, last_error.cpp), the user side in user/ with its drivers (qt/,
-// terminal/). Names, types, constants and signatures are Win32's, so the program compiles
+// POSIX (files.cpp, find.cpp, sync.cpp, last_error.cpp), the user side in user/ with its drivers
+// (qt/, terminal/). Names, types, constants and signatures are Win32's, so the program compiles
 // unchanged against either this header or <windows.h>. Only what the program uses is declared.
 #pragma once
 
@@ -141,7 +141,7 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION
 BOOL WINAPI CloseHandle(HANDLE object);
 DWORD WINAPI GetFileAttributesA(LPCSTR path);
 HANDLE WINAPI FindFirstFileExA(LPCSTR pattern, FINDEX_INFO_LEVELS level, LPVOID data,
-                              FINDEX_SEARCH_OPS search, LPVOID filter, DWORD flags);
+                               FINDEX_SEARCH_OPS search, LPVOID filter, DWORD flags);
 BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
 BOOL WINAPI FindClose(HANDLE find);
 int WINAPI lstrlenA(LPCSTR text);
