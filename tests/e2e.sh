@@ -100,6 +100,20 @@ check "no argument changes nothing" diff -r -q -x shared "$work/args" "$samples"
 err=$(env -u DISPLAY -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY setsid -w "$linux" "$work/args" 2>&1 >/dev/null </dev/null)
 check "no display and no terminal: exit 255" test $? -eq 255
 check "no display and no terminal: one line on stderr" test "$(grep -c 'cannot open the dialog' <<<"$err")" -eq 1
+check "no display and no terminal: the line names --no-dialog" grep -q -- '--no-dialog runs without one' <<<"$err"
+# --no-dialog, as a service or cron job would run it: every file cleaned byte-exactly, exit 0;
+# with no thread to be had, the error on stderr and exit 1.
+fresh nodialog
+env -u DISPLAY -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY setsid -w "$linux" --no-dialog "$work/nodialog" </dev/null >/dev/null 2>&1
+check "--no-dialog with no display and no terminal: exit 0" test $? -eq 0
+check "--no-dialog: the samples as an offscreen run leaves them" diff -r -q "$work/nodialog" "$work/linux"
+if [ "$(id -u)" -eq 0 ]; then
+  err=$(env -u DISPLAY setsid -w prlimit --nproc=1:1 setpriv --reuid=nobody --regid=nogroup \
+    --clear-groups "$linux" --no-dialog /nonexistent 2>&1 </dev/null)
+  code=$?
+  check "--no-dialog, no worker: exit 1 and the error on stderr" \
+    eval '[ $code -eq 1 ] && [ "$err" = "vardel: Error creating worker thread!" ]'
+fi
 
 # A termination signal mid-run is the user's confirmed stop: the file at hand is finished, the
 # run ends by itself with 0, or with 1 after the grace period, and no file is left half-done.
@@ -192,21 +206,6 @@ stopped_at_confirm() {  # stopped_at_confirm DIR COMMAND...
   echo "  cleaned ${counts[0]}, untouched ${counts[1]}, other ${counts[2]}"
   [ "${counts[1]}" -gt 0 ] && [ "${counts[2]}" -eq 0 ]
 }
-confirmed_name() {  # confirmed_name DIR FILE COMMAND...: Shift held, the "Confirm" box asks
-  # about FILE; a screenshot of the screen, then Yes: FILE alone is cleaned, the run ends with 0
-  xdotool keydown shift sleep 60 &
-  local holder=$! box
-  "${@:3}" >/dev/null 2>&1 &
-  pid=$!
-  box=$(waitfor Confirm)
-  kill $holder
-  xdotool keyup shift
-  [ -n "$box" ] || { kill $pid; return 1; }
-  sleep 0.5
-  xwd -root -silent >"$work/windows-names.xwd"
-  answer "$box" Return
-  ended 0 && [ "$(states "$1")" = "1 $(($(find "$work/$1" -type f | wc -l) - 1)) 0" ]
-}
 # Runs long enough for a user's keys: about four seconds of the Linux program under X here.
 linux_run=200000
 tree xlinux $linux_run
@@ -233,16 +232,30 @@ if "$wine" --version >/dev/null 2>&1 && [ -f "$windows" ]; then
   tree xwin4 2000
   check "windows dialog under X: the close command, No, the run ends with 0, all cleaned" \
     answered_no xwin4 - close_command "$wine" "$windows" "$(wpath "$work/xwin4")"
-  # Wine's system code page is cp1252 here; the manifest makes the program's calls UTF-8.
+  # With a Western system code page, names the manifest's UTF-8 lets the program spell; the
+  # dialog's font linked to a CJK one, as Windows links its own.
+  export LC_ALL=C.UTF-8
+  check "wine's system code page is cp1252" eval \
+    '"$wine" reg query "HKLM\\System\\CurrentControlSet\\Control\\Nls\\CodePage" /v ACP | grep -q 1252'
+  for font in "MS Sans Serif" "Microsoft Sans Serif" Tahoma; do
+    "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$font" \
+      /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
+  done
   names_tree wnames
   timeout 60 "$wine" "$windows" "$(wpath "$work/wnames")"
   check "windows program, names in many scripts: exit 0" test $? -eq 0
   check "windows program, names in many scripts: every file cleaned" \
     test "$(states wnames)" = "$(find "$work/wnames" -type f | wc -l) 0 0"
-  names_tree wname
-  one="$work/wname/Кириллица/坂本龍一 - Merry Christmas.mp3"
-  check "windows program, such a name as the argument: cleaned, shown as written" \
-    confirmed_name wname "$one" "$wine" "$windows" "$(wpath "$one")"
+  one="$work/wnames/Кириллица/坂本龍一 - Merry Christmas.mp3"
+  names_tree wone
+  timeout 60 "$wine" "$windows" "$(wpath "${one/wnames/wone}")"
+  check "windows program, such a file as the argument: it alone cleaned, exit 0" \
+    test $? -eq 0 -a "$(states wone)" = "1 $(($(find "$work/wone" -type f | wc -l) - 1)) 0"
+  tree "wname/音楽 坂本龍一 🎵" 2000
+  names_tree "wname/音楽 坂本龍一 🎵/Кино"
+  check "windows dialog, such a folder as the argument: shown, Escape, No, all cleaned" \
+    answered_no wname windows-names "$wine" "$windows" "$(wpath "$work/wname/音楽 坂本龍一 🎵")"
+  unset LC_ALL
   fresh wargs
   (cd "$work/wargs" && timeout 60 "$wine" "$windows")
   check "windows program, no argument: exit 0" test $? -eq 0

@@ -6,7 +6,8 @@
 - Killed (SIGKILL) at random moments: every file is exactly cleaned or exactly untouched, except
   at most one, cut of its trailer with a zeroed front part of its tag region.
 - SIGTERM at random moments once the program handles it: the same with no file part-done, and
-  exit 0 or 1.
+  exit 0 or 1; so too with --no-dialog, started with no display and no terminal (setsid), whose
+  run left alone cleans every file and ends with 0.
 - Hostile trees: special files named *.mp3, a folder named x.mp3, links to a parent and link
   loops, a 2000-level deep tree, a folder it cannot read and a file it cannot write (run as an
   unprivileged user), odd names, files that grow and shrink during the run. Nothing crashes or
@@ -26,6 +27,7 @@ import time
 
 PROGRAM = os.path.realpath(sys.argv[1])
 ENV = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+UNSEEN = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
 TRAILER = b"TAG" + bytes(range(1, 126))
 MIDWAY_ROUNDS, MOST_ROUNDS = 6, 40
 failures = []
@@ -97,6 +99,14 @@ def handles_term(pid):
         return False
 
 
+def start(root, no_dialog):
+    """The program on root: offscreen, or with --no-dialog and no display, terminal or input."""
+    if not no_dialog:
+        return subprocess.Popen([PROGRAM, root], env=ENV, stderr=subprocess.DEVNULL)
+    return subprocess.Popen([PROGRAM, "--no-dialog", root], env=UNSEEN, stdin=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, start_new_session=True)
+
+
 def run_length(work, rng):
     """How long an uninterrupted run over such a tree takes, start-up included."""
     root = os.path.join(work, "calibration")
@@ -107,7 +117,7 @@ def run_length(work, rng):
     return time.monotonic() - start
 
 
-def interrupted_runs(work, rng, sig, length):
+def interrupted_runs(work, rng, sig, length, no_dialog=False):
     """Runs until MIDWAY_ROUNDS of them were interrupted midway (MOST_ROUNDS at most)."""
     results = []
     for n in range(MOST_ROUNDS):
@@ -115,7 +125,7 @@ def interrupted_runs(work, rng, sig, length):
             break
         root = os.path.join(work, f"{sig.name}-{n}")
         files = make_tree(root, 160, rng)
-        run = subprocess.Popen([PROGRAM, root], env=ENV, stderr=subprocess.DEVNULL)
+        run = start(root, no_dialog)
         if sig == signal.SIGTERM:
             while run.poll() is None and not handles_term(run.pid):
                 time.sleep(0.001)
@@ -144,7 +154,17 @@ def signals(work, rng):
           [(c, t["cleaned"], t["untouched"]) for c, t in termed])
     check("SIGTERM at random moments: exit 0 or 1, every file whole",
           all(c in (0, 1) and t["part"] == 0 and t["other"] == 0 for c, t in termed), termed)
-    for name, results in (("SIGKILL", killed), ("SIGTERM", termed)):
+    root = os.path.join(work, "no-dialog")
+    files = make_tree(root, 160, rng)
+    code = start(root, no_dialog=True).wait(timeout=60)
+    check("--no-dialog, no display and no terminal: exit 0, every file cleaned",
+          code == 0 and counts(files)["cleaned"] == 160, (code, counts(files)))
+    unseen = interrupted_runs(work, rng, signal.SIGTERM, length, no_dialog=True)
+    print("  SIGTERM, --no-dialog (exit code, cleaned, untouched):",
+          [(c, t["cleaned"], t["untouched"]) for c, t in unseen])
+    check("SIGTERM at random moments, --no-dialog: exit 0 or 1, every file whole",
+          all(c in (0, 1) and t["part"] == 0 and t["other"] == 0 for c, t in unseen), unseen)
+    for name, results in (("SIGKILL", killed), ("SIGTERM", termed), ("--no-dialog", unseen)):
         midway = sum(0 < t["untouched"] < 160 for _, t in results)
         check(f"{name} came midway in {MIDWAY_ROUNDS} runs", midway >= MIDWAY_ROUNDS, midway)
 

@@ -1,7 +1,7 @@
 // The Linux start-up: each argument is one path, taken in the order given; with none the
 // program gets one empty path, as an empty command-line tail gives on Windows. "--help",
-// "--version" and "--terminal" are the only options, and "--" ends them, so a path named like
-// one can be given.
+// "--version", "--terminal" and "--no-dialog" are the only options, and "--" ends them, so a
+// path named like one can be given.
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -16,16 +16,19 @@ const char kUsage[] =
     "Removes ID3 tags from MP3 files in place, with no undo: each PATH is a file, or a folder\n"
     "whose \".mp3\" files are cleaned, its subfolders included. Hold Shift to confirm each file.\n"
     "\n"
-    "  --terminal show the progress on the terminal even where a display is at hand\n"
-    "  --help     show this help and exit\n"
-    "  --version  show the version and exit\n"
-    "  --         end of options: the arguments after it are paths\n"
+    "  --terminal  show the progress on the terminal even where a display is at hand\n"
+    "  --no-dialog show nothing and ask nothing: for scripts, cron jobs and services\n"
+    "  --help      show this help and exit\n"
+    "  --version   show the version and exit\n"
+    "  --          end of options: the arguments after it are paths\n"
     "\n"
     "Exit status: 0 when the run ended by itself (completed or stopped), 1 when it could not\n"
     "start or had to be ended forcibly, 255 when the dialog could not be opened.\n"
     "\n"
     "Without a display the progress is shown on the terminal: Escape or Ctrl-C asks to stop.\n"
-    "Shift can be read only from a display; on a terminal alone it is never held.\n";
+    "Shift can be read only from a display; on a terminal alone it is never held.\n"
+    "With --no-dialog every path is cleaned without a word; SIGTERM, SIGHUP and SIGINT stop\n"
+    "the run after the file at hand, and an error goes to stderr.\n";
 
 }  // namespace
 
@@ -40,6 +43,8 @@ int main(int argc, char** argv) {
       return 0;
     } else if (options && std::strcmp(argv[i], "--terminal") == 0) {
       platform::PreferTerminal();
+    } else if (options && std::strcmp(argv[i], "--no-dialog") == 0) {
+      platform::RunWithoutDialog();
     } else if (options && std::strcmp(argv[i], "--version") == 0) {
       std::printf("vardel %s\n", VARDEL_VERSION);
       return 0;

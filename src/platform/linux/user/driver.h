@@ -41,6 +41,7 @@ struct UserDriver {
 
 extern const UserDriver QtDriver;
 extern const UserDriver TerminalDriver;
+extern const UserDriver NoDialogDriver;
 
 // The driver chosen at start-up. Dialog's thread, once EnsureUserSide succeeded; ShiftHeld any
 // thread.

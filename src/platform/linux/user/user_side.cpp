@@ -13,15 +13,19 @@ namespace {
 std::atomic<std::thread::id> DialogThread;
 const UserDriver* Chosen = nullptr;
 bool TerminalFirst = false;
+bool NoDialog = false;
 
 // The first driver that opens, or nullptr after one line on stderr naming why neither could.
 const UserDriver* ChooseDriver() {
   const char* noDisplay = "";
   const char* noTerminal = "";
+  if (NoDialog && NoDialogDriver.Open(&noDisplay)) return &NoDialogDriver;
   if (TerminalFirst && TerminalDriver.Open(&noTerminal)) return &TerminalDriver;
   if (QtDriver.Open(&noDisplay)) return &QtDriver;
   if (!TerminalFirst && TerminalDriver.Open(&noTerminal)) return &TerminalDriver;
-  std::fprintf(stderr, "vardel: cannot open the dialog: %s, and %s\n", noDisplay, noTerminal);
+  std::fprintf(stderr,
+               "vardel: cannot open the dialog: %s, and %s; vardel --no-dialog runs without one\n",
+               noDisplay, noTerminal);
   return nullptr;
 }
 
@@ -30,6 +34,8 @@ const UserDriver* ChooseDriver() {
 const UserDriver& Driver() { return *Chosen; }
 
 void PreferTerminal() { TerminalFirst = true; }
+
+void RunWithoutDialog() { NoDialog = true; }
 
 bool OnDialogThread() { return DialogThread.load() == std::this_thread::get_id(); }
 

@@ -1,0 +1,67 @@
+// The driver of a run with no dialog (--no-dialog): for scripts, cron jobs, containers and
+// services. Nothing is drawn and nothing is asked: the loops only serve the core's descriptors
+// (the calls from the worker and the termination signals), an error box becomes a line on
+// stderr, and Shift is never held, so "Confirm" never comes.
+#include <poll.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "driver.h"
+
+namespace platform::nodialog {
+namespace {
+
+struct Watched {
+  int fd;
+  void (*ready)(int fd);
+};
+
+std::vector<Watched> WatchedFds;
+
+bool Open(const char**) { return true; }
+
+void Nothing(Dialog*) {}
+void NothingShown(Dialog*, bool) {}
+void NoState(Window*) {}
+
+// Nobody is there to answer: an error is said on stderr and taken as read; a question is
+// answered as the run would go on without asking.
+void OpenBox(Box* box) {
+  if (box->type & MB_ICONERROR) std::fprintf(stderr, "vardel: %s\n", box->text);
+  BoxAnswered(box, (box->type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK);
+}
+
+void CloseBox(Box*) {}
+
+void RunLoop(Loop* loop) {
+  constexpr int kMaxWatched = 8;
+  while (!loop->ended) {
+    pollfd fds[kMaxWatched];
+    int count = 0;
+    for (const Watched& watched : WatchedFds) fds[count++] = {watched.fd, POLLIN, 0};
+    if (poll(fds, static_cast<nfds_t>(count), -1) <= 0) continue;
+    for (int i = 0; i < count && !loop->ended; ++i) {
+      if (fds[i].revents != 0) WatchedFds[static_cast<size_t>(i)].ready(fds[i].fd);
+    }
+  }
+}
+
+void ExitLoop(Loop* loop) { loop->ended = true; }
+
+void WatchDescriptor(int fd, void (*ready)(int fd)) { WatchedFds.push_back({fd, ready}); }
+
+bool ShiftHeld() { return false; }
+
+}  // namespace
+}  // namespace platform::nodialog
+
+namespace platform {
+
+const UserDriver NoDialogDriver = {
+    nodialog::Open,    nodialog::Nothing,  nodialog::NothingShown,    nodialog::Nothing,
+    nodialog::NoState, nodialog::Nothing,  nodialog::OpenBox,         nodialog::CloseBox,
+    nodialog::RunLoop, nodialog::ExitLoop, nodialog::WatchDescriptor, nodialog::ShiftHeld,
+};
+
+}  // namespace platform
