@@ -13,6 +13,7 @@
 
 #include "common/run_state.h"
 #include "driver.h"
+#include "drivers.h"
 #include "gate.h"
 #include "hooks.h"
 #include "steps.h"
@@ -82,6 +83,7 @@ void FinishWhileServingAStreamOfCalls() {
   INT_PTR result = 0;
   {
     Watchdog watchdog([] { std::printf("  the dialog never ended; giving up\n"); });
+    platform::UseDrivers(platform::DriverOrder::kDisplayFirst);
     result = DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, PumpDialogProc, 0);
   }
   CHECK_EQ(result, 1);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "drivers.h"
 #include "filelist/filelist.h"
 #include "hooks.h"
 #include "support/check.h"
@@ -95,6 +96,7 @@ int Run(const std::vector<std::string>& paths, std::vector<Step> steps, RunOptio
     }
   });
   timer.start(2);
+  platform::UseDrivers(platform::DriverOrder::kDisplayFirst);
   int result = ProgramMain(nullptr, list.data());
   if (next < steps.size() && !options.stepsMayBeLeft) {
     check::Fail(__FILE__, __LINE__,

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "support/check.h"
-#include "terminal/shown_text.h"
+#include "shown_text.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "driver.h"
+#include "no_dialog.h"
 
 namespace platform::nodialog {
 namespace {
@@ -21,15 +21,16 @@ std::vector<Watched> WatchedFds;
 
 bool Open(const char**) { return true; }
 
+void NoViews(Dialog*, const DialogTemplate&) {}
 void Nothing(Dialog*) {}
-void NothingShown(Dialog*, bool) {}
-void NoState(Window*) {}
+void NothingRevealed(Dialog*, bool) {}
+void NoState(Dialog*, int, const ShownState&) {}
 
 // Nobody is there to answer: an error is said on stderr and taken as read; a question is
 // answered as the run would go on without asking.
-void OpenBox(Box* box) {
-  if (box->type & MB_ICONERROR) std::fprintf(stderr, "vardel: %s\n", box->text);
-  BoxAnswered(box, (box->type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK);
+void OpenBox(Box* box, const BoxContent& content) {
+  if (content.type & MB_ICONERROR) std::fprintf(stderr, "vardel: %s\n", content.text);
+  BoxAnswered(box, (content.type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK);
 }
 
 void CloseBox(Box*) {}
@@ -59,7 +60,7 @@ bool ShiftHeld() { return false; }
 namespace platform {
 
 const UserDriver NoDialogDriver = {
-    nodialog::Open,    nodialog::Nothing,  nodialog::NothingShown,    nodialog::Nothing,
+    nodialog::Open,    nodialog::NoViews,  nodialog::NothingRevealed, nodialog::Nothing,
     nodialog::NoState, nodialog::Nothing,  nodialog::OpenBox,         nodialog::CloseBox,
     nodialog::RunLoop, nodialog::ExitLoop, nodialog::WatchDescriptor, nodialog::ShiftHeld,
 };

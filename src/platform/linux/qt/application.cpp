@@ -14,7 +14,7 @@
 #include <string>
 
 #include "views.h"
-#include "x11/keyboard.h"
+#include "x11_keyboard.h"
 
 namespace platform::qt {
 namespace {
@@ -105,9 +105,8 @@ bool ShiftHeld() {
 namespace platform {
 
 const UserDriver QtDriver = {
-    qt::Open,       qt::CreateDialog, qt::ShowDialog,      qt::DestroyDialog,
-    qt::ShowWindow, qt::RequestFrame, qt::OpenBox,         qt::CloseBox,
-    qt::RunLoop,    qt::ExitLoop,     qt::WatchDescriptor, qt::ShiftHeld,
+    qt::Open,    qt::MakeViews, qt::Reveal,  qt::DropViews, qt::ShowState,       qt::RequestFrame,
+    qt::OpenBox, qt::CloseBox,  qt::RunLoop, qt::ExitLoop,  qt::WatchDescriptor, qt::ShiftHeld,
 };
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QPushButton>
 #include <algorithm>
+#include <vector>
 
 #include "views.h"
 
@@ -25,31 +26,33 @@ struct BaseUnits {
   }
 };
 
-QString Text(const std::string& text) { return QString::fromLocal8Bit(text); }
+QString Text(const char* text) { return QString::fromLocal8Bit(text); }
 
-QWidget* MakeControl(Window* window, QWidget* parent) {
-  Dialog* dialog = window->dialog;
-  switch (window->kind) {
-    case WindowKind::Button: {
-      auto* button = new QPushButton(Text(window->text), parent);
-      QObject::connect(button, &QPushButton::clicked,
-                       [dialog, window] { CommandInput(dialog, window->id); });
+// The dialogs shown, the newest last.
+std::vector<DialogWidget*> Widgets;
+
+QWidget* MakeControl(Dialog* dialog, const DialogControl& control, QWidget* parent) {
+  switch (ClassOf(control)) {
+    case ControlClass::kButton: {
+      auto* button = new QPushButton(Text(control.text), parent);
+      int id = control.id;
+      QObject::connect(button, &QPushButton::clicked, [dialog, id] { CommandInput(dialog, id); });
       return button;
     }
-    case WindowKind::Progress: {
+    case ControlClass::kProgress: {
       auto* bar = new QProgressBar(parent);
       bar->setTextVisible(false);
-      bar->setRange(window->low, window->high);
-      bar->setValue(window->position);
+      bar->setRange(0, 100);  // Win32's initial range
+      bar->setValue(0);
       return bar;
     }
     default: {
       auto* label = new QLabel(parent);
       label->setTextFormat(Qt::PlainText);
       label->setWordWrap(false);
-      bool centred = (window->control->style & SS_TYPEMASK) == SS_CENTER;
+      bool centred = (control.style & SS_TYPEMASK) == SS_CENTER;
       label->setAlignment((centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
-      label->setText(Text(window->text));
+      label->setText(Text(control.text));
       return label;
     }
   }
@@ -70,66 +73,77 @@ void DialogWidget::closeEvent(QCloseEvent* event) {
 
 void DialogWidget::reject() { CommandInput(dialog_, IDCANCEL); }
 
-void CreateDialog(Dialog* dialog) {
-  const DialogTemplate& layout = *dialog->layout;
+DialogWidget* WidgetOf(const Dialog* dialog) {
+  for (DialogWidget* widget : Widgets) {
+    if (widget->dialog() == dialog) return widget;
+  }
+  return nullptr;
+}
+
+void MakeViews(Dialog* dialog, const DialogTemplate& layout) {
   auto* widget = new DialogWidget(dialog);
-  dialog->self.view = ViewOf(widget);
-  widget->setWindowTitle(Text(dialog->self.text));
+  Widgets.push_back(widget);
+  widget->setWindowTitle(Text(layout.caption));
   QFont font(QString::fromLatin1(layout.fontName), layout.pointSize);
   widget->setFont(font);
   BaseUnits units(font);
-  for (int i = 0; i < dialog->controlCount; ++i) {
-    Window* window = &dialog->controls[i];
-    QWidget* control = MakeControl(window, widget);
-    window->view = ViewOf(control);
-    QRect rect = units.Pixels(window->control->rect);
+  widget->controlCount = layout.controlCount;
+  for (int i = 0; i < layout.controlCount; ++i) {
+    const DialogControl& control = layout.controls[i];
+    QWidget* view = MakeControl(dialog, control, widget);
+    widget->controls[i] = view;
+    widget->classes[i] = ClassOf(control);
+    QRect rect = units.Pixels(control.rect);
     // A fixed size keeps a text change from asking for a new layout.
-    control->setFixedSize(rect.size());
-    control->move(rect.topLeft());
-    bool tabStop = (window->control->style & WS_TABSTOP) != 0;
-    control->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::NoFocus);
+    view->setFixedSize(rect.size());
+    view->move(rect.topLeft());
+    bool tabStop = (control.style & WS_TABSTOP) != 0;
+    view->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::NoFocus);
   }
   widget->setFixedSize(units.Pixels(layout.rect).size());
   widget->move(layout.rect.x, layout.rect.y);
 }
 
-void ShowDialog(Dialog* dialog, bool focusFirstTabStop) {
-  for (int i = 0; focusFirstTabStop && i < dialog->controlCount; ++i) {
-    QWidget* control = WidgetOf(&dialog->controls[i]);
-    if (control->focusPolicy() == Qt::StrongFocus) {
-      control->setFocus();
+void Reveal(Dialog* dialog, bool focusFirstTabStop) {
+  DialogWidget* widget = WidgetOf(dialog);
+  for (int i = 0; focusFirstTabStop && i < widget->controlCount; ++i) {
+    if (widget->controls[i]->focusPolicy() == Qt::StrongFocus) {
+      widget->controls[i]->setFocus();
       break;
     }
   }
-  WidgetOf(&dialog->self)->show();
+  widget->show();
 }
 
-void DestroyDialog(Dialog* dialog) { delete WidgetOf(&dialog->self); }
+void DropViews(Dialog* dialog) {
+  DialogWidget* widget = WidgetOf(dialog);
+  Widgets.erase(std::find(Widgets.begin(), Widgets.end(), widget));
+  delete widget;
+}
 
-void ShowWindow(Window* window) {
-  QWidget* widget = WidgetOf(window);
-  switch (window->kind) {
-    case WindowKind::Dialog:
-      widget->setWindowTitle(Text(window->text));
+void ShowState(Dialog* dialog, int index, const ShownState& state) {
+  DialogWidget* widget = WidgetOf(dialog);
+  if (index == kCaptionIndex) return widget->setWindowTitle(Text(state.text));
+  QWidget* view = widget->controls[index];
+  switch (widget->classes[index]) {
+    case ControlClass::kStatic:
+      static_cast<QLabel*>(view)->setText(Text(state.text));
       break;
-    case WindowKind::Static:
-      static_cast<QLabel*>(widget)->setText(Text(window->text));
+    case ControlClass::kButton:
+      static_cast<QPushButton*>(view)->setText(Text(state.text));
       break;
-    case WindowKind::Button:
-      static_cast<QPushButton*>(widget)->setText(Text(window->text));
-      break;
-    case WindowKind::Progress: {
-      auto* bar = static_cast<QProgressBar*>(widget);
-      bar->setRange(window->low, std::max(window->low, window->high));
-      bar->setValue(window->position);
+    case ControlClass::kProgress: {
+      auto* bar = static_cast<QProgressBar*>(view);
+      bar->setRange(state.low, std::max(state.low, state.high));
+      bar->setValue(state.position);
       break;
     }
   }
 }
 
 void RequestFrame(Dialog* dialog) {
-  QWidget* widget = WidgetOf(&dialog->self);
-  if (widget != nullptr) static_cast<DialogWidget*>(widget)->frame().start();
+  DialogWidget* widget = WidgetOf(dialog);
+  if (widget != nullptr) widget->frame().start();
 }
 
 }  // namespace platform::qt

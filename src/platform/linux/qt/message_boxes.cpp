@@ -3,15 +3,24 @@
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMessageBox>
+#include <algorithm>
 #include <atomic>
+#include <vector>
 
 #include "views.h"
-#include "x11/keyboard.h"
+#include "x11_keyboard.h"
 
 namespace platform::qt {
 namespace {
 
 std::atomic<bool> ShiftSeen{false};
+
+// The boxes shown, each with the core's box it answers for.
+struct ShownBox {
+  Box* box;
+  QMessageBox* widget;
+};
+std::vector<ShownBox> Boxes;
 
 bool IsInput(QEvent::Type type) {
   switch (type) {
@@ -75,16 +84,16 @@ void WatchInput() {
 // Win32 disables a box's owner and nothing else; Qt's window modality would block the older
 // box behind a newer one, so the box is not modal to Qt and the core holds back the owner's
 // input.
-void OpenBox(Box* box) {
-  QWidget* owner = box->owner != nullptr ? WidgetOf(&box->owner->self) : nullptr;
+void OpenBox(Box* box, const BoxContent& content) {
+  QWidget* owner = content.owner != nullptr ? WidgetOf(content.owner) : nullptr;
   auto* widget = new QMessageBox(owner);
-  box->view = ViewOf(widget);
+  Boxes.push_back({box, widget});
   widget->setTextFormat(Qt::PlainText);
-  widget->setText(QString::fromLocal8Bit(box->text));
-  widget->setWindowTitle(QString::fromLocal8Bit(box->caption));
-  if (box->type & MB_ICONQUESTION) widget->setIcon(QMessageBox::Question);
-  if (box->type & MB_ICONERROR) widget->setIcon(QMessageBox::Critical);
-  if ((box->type & MB_TYPEMASK) == MB_YESNO) {
+  widget->setText(QString::fromLocal8Bit(content.text));
+  widget->setWindowTitle(QString::fromLocal8Bit(content.caption));
+  if (content.type & MB_ICONQUESTION) widget->setIcon(QMessageBox::Question);
+  if (content.type & MB_ICONERROR) widget->setIcon(QMessageBox::Critical);
+  if ((content.type & MB_TYPEMASK) == MB_YESNO) {
     widget->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     widget->setDefaultButton(QMessageBox::Yes);
   } else {
@@ -99,11 +108,13 @@ void OpenBox(Box* box) {
 // Called from the box's own finished signal, or when the core answered it: deleted once the
 // signal has returned.
 void CloseBox(Box* box) {
-  auto* widget = reinterpret_cast<QMessageBox*>(box->view);
+  auto shown = std::find_if(Boxes.begin(), Boxes.end(),
+                            [box](const ShownBox& shown) { return shown.box == box; });
+  QMessageBox* widget = shown->widget;
+  Boxes.erase(shown);
   QObject::disconnect(widget, &QMessageBox::finished, nullptr, nullptr);
   widget->hide();
   widget->deleteLater();
-  box->view = nullptr;
 }
 
 }  // namespace platform::qt

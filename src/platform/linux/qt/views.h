@@ -1,15 +1,13 @@
-// What the Qt driver shows: a window record's view is its QWidget, a box's its QMessageBox.
+// What the Qt driver shows: a dialog's views are a QDialog and its child widgets, a box's a
+// QMessageBox. The core's dialogs and boxes are only addresses here, found again in the views.
 #pragma once
 
 #include <QtCore/QTimer>
 #include <QtWidgets/QDialog>
 
-#include "driver.h"
+#include "qt_driver.h"
 
 namespace platform::qt {
-
-inline QWidget* WidgetOf(const Window* window) { return reinterpret_cast<QWidget*>(window->view); }
-inline DriverView* ViewOf(QObject* object) { return reinterpret_cast<DriverView*>(object); }
 
 // The dialog manager's input: the close command and Escape go to the core, and nothing closes
 // the dialog but EndDialog. Its frame timer shows the changed controls once per frame.
@@ -18,6 +16,10 @@ class DialogWidget : public QDialog {
   explicit DialogWidget(Dialog* dialog);
   Dialog* dialog() const { return dialog_; }
   QTimer& frame() { return frame_; }
+  // The controls' widgets, in the template's order, and what each is.
+  QWidget* controls[kMaxControls] = {};
+  ControlClass classes[kMaxControls] = {};
+  int controlCount = 0;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -28,15 +30,18 @@ class DialogWidget : public QDialog {
   QTimer frame_;
 };
 
+// The widget showing this dialog, or nullptr.
+DialogWidget* WidgetOf(const Dialog* dialog);
+
 // The dialog's views.
-void CreateDialog(Dialog* dialog);
-void ShowDialog(Dialog* dialog, bool focusFirstTabStop);
-void DestroyDialog(Dialog* dialog);
-void ShowWindow(Window* window);
+void MakeViews(Dialog* dialog, const DialogTemplate& layout);
+void Reveal(Dialog* dialog, bool focusFirstTabStop);
+void DropViews(Dialog* dialog);
+void ShowState(Dialog* dialog, int index, const ShownState& state);
 void RequestFrame(Dialog* dialog);
 
 // Message boxes.
-void OpenBox(Box* box);
+void OpenBox(Box* box, const BoxContent& content);
 void CloseBox(Box* box);
 
 // The Shift state of the last input event the application saw.

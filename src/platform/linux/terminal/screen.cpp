@@ -45,7 +45,7 @@ void Centred(Page& page, std::string_view text) {
   page.out += shown;
 }
 
-void Bar(Page& page, const Window& bar) {
+void Bar(Page& page, const ControlView& bar) {
   int inner = std::max(0, page.size.columns - 2);
   int span = std::max(1, bar.high - bar.low);
   int filled = static_cast<int>(static_cast<long long>(bar.position - bar.low) * inner / span);
@@ -57,11 +57,11 @@ void Bar(Page& page, const Window& bar) {
 }
 
 // A button at the right edge, with the key that presses it: Escape for Cancel.
-void Button(Page& page, const Window& button) {
+void Button(Page& page, const ControlView& button) {
   std::string shown = "[ ";
   int width = 4 + AppendShown(shown, button.text, page.size.columns / 2);
   shown += " ]";
-  if (button.id == IDCANCEL) {
+  if (button.control->id == IDCANCEL) {
     shown += kCancelKeys;
     width += static_cast<int>(sizeof kCancelKeys - 1);
   }
@@ -69,20 +69,20 @@ void Button(Page& page, const Window& button) {
   page.out += shown;
 }
 
-void Control(Page& page, const Window& window) {
-  switch (window.kind) {
-    case WindowKind::Progress:
-      return Bar(page, window);
-    case WindowKind::Button:
-      return Button(page, window);
+void Control(Page& page, const ControlView& view) {
+  switch (view.kind) {
+    case ControlClass::kProgress:
+      return Bar(page, view);
+    case ControlClass::kButton:
+      return Button(page, view);
     default:
-      if ((window.control->style & SS_TYPEMASK) == SS_CENTER) return Centred(page, window.text);
-      AppendShown(page.out, window.text, page.size.columns);
+      if ((view.control->style & SS_TYPEMASK) == SS_CENTER) return Centred(page, view.text);
+      AppendShown(page.out, view.text, page.size.columns);
   }
 }
 
 // The box's caption and the keys that answer it, then its text.
-void BoxLines(Page& page, const Box& box) {
+void BoxLines(Page& page, const BoxView& box) {
   bool yesNo = (box.type & MB_TYPEMASK) == MB_YESNO;
   std::string_view keys = yesNo ? "  [y/n]" : "  [Enter]";
   if (page.Begin()) {
@@ -100,7 +100,7 @@ void BoxLines(Page& page, const Box& box) {
 
 }  // namespace
 
-void ComposeScreen(std::string& out, const Dialog& dialog, const std::vector<Box*>& boxes,
+void ComposeScreen(std::string& out, const DialogView& dialog, const std::vector<BoxView>& boxes,
                    TerminalSize size) {
   out.assign(kHome);
   // One column short of the edge: a character in the last column would leave the cursor
@@ -109,14 +109,14 @@ void ComposeScreen(std::string& out, const Dialog& dialog, const std::vector<Box
   Page page{out, size};
   if (page.Begin()) {
     out += kBold;
-    AppendShown(out, dialog.self.text, size.columns);
+    AppendShown(out, dialog.caption, size.columns);
     out += kPlain;
     page.End();
   }
   // The template's order from top to bottom, left to right.
-  const Window* order[kMaxControls];
+  const ControlView* order[kMaxControls];
   for (int i = 0; i < dialog.controlCount; ++i) order[i] = &dialog.controls[i];
-  std::sort(order, order + dialog.controlCount, [](const Window* a, const Window* b) {
+  std::sort(order, order + dialog.controlCount, [](const ControlView* a, const ControlView* b) {
     const DialogRect &ra = a->control->rect, &rb = b->control->rect;
     return ra.y != rb.y ? ra.y < rb.y : ra.x < rb.x;
   });
@@ -124,9 +124,9 @@ void ComposeScreen(std::string& out, const Dialog& dialog, const std::vector<Box
     Control(page, *order[i]);
     page.End();
   }
-  for (const Box* box : boxes) {
+  for (const BoxView& box : boxes) {
     if (page.Begin()) page.End();  // a blank line before each box
-    BoxLines(page, *box);
+    BoxLines(page, box);
   }
   out += kClearBelow;
 }

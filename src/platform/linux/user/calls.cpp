@@ -16,7 +16,7 @@
 #include <mutex>
 #include <vector>
 
-#include "driver.h"
+#include "records.h"
 #include "waiting.h"
 
 namespace platform {

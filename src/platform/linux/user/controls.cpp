@@ -1,7 +1,7 @@
 // Texts and messages for the dialog and its controls: their state, which the driver shows.
 #include <algorithm>
 
-#include "driver.h"
+#include "records.h"
 
 namespace platform {
 namespace {
@@ -52,10 +52,11 @@ void ShowNextFrame(Window* window) {
 
 void ShowChanges(Dialog* dialog) {
   dialog->framePending = false;
-  auto show = [](Window* window) {
+  auto show = [dialog](Window* window) {
     if (!window->changed) return;
     window->changed = false;
-    Driver().ShowWindow(window);
+    ShownState state{window->text.c_str(), window->low, window->high, window->position};
+    Driver().ShowState(dialog, window->index, state);
   };
   show(&dialog->self);
   for (int i = 0; i < dialog->controlCount; ++i) show(&dialog->controls[i]);

@@ -1,11 +1,9 @@
 // Modal dialogs built from the resource script's templates: their records, their modal loop,
 // their input and their end.
-#include <strings.h>
-
 #include <algorithm>
 #include <vector>
 
-#include "driver.h"
+#include "records.h"
 #include "hooks.h"
 
 namespace platform {
@@ -24,10 +22,14 @@ void Record(Window* window, WindowKind kind, int id, Dialog* dialog, const char*
 }
 
 WindowKind KindOf(const DialogControl& control) {
-  auto is = [&control](const char* name) { return strcasecmp(control.className, name) == 0; };
-  if (is("Button")) return WindowKind::Button;
-  if (is("msctls_progress32")) return WindowKind::Progress;
-  return WindowKind::Static;
+  switch (ClassOf(control)) {
+    case ControlClass::kButton:
+      return WindowKind::Button;
+    case ControlClass::kProgress:
+      return WindowKind::Progress;
+    default:
+      return WindowKind::Static;
+  }
 }
 
 Dialog* MakeDialog(const DialogTemplate& layout, DLGPROC procedure) {
@@ -41,6 +43,7 @@ Dialog* MakeDialog(const DialogTemplate& layout, DLGPROC procedure) {
     Window* window = &dialog->controls[i];
     Record(window, KindOf(control), control.id, dialog, control.text);
     window->control = &control;
+    window->index = i;
   }
   return dialog;
 }
@@ -48,7 +51,7 @@ Dialog* MakeDialog(const DialogTemplate& layout, DLGPROC procedure) {
 INT_PTR RunModal(Dialog* dialog, LPARAM initParam) {
   bool focus = DeliverToDialog(dialog, WM_INITDIALOG, 0, initParam) != FALSE;
   if (!dialog->ended) {
-    Driver().ShowDialog(dialog, focus);
+    Driver().Reveal(dialog, focus);
     Driver().RunLoop(&dialog->loop);
   }
   return dialog->result;
@@ -118,20 +121,20 @@ using namespace platform;
 // Keeps: builds the dialog from the template named, delivers WM_INITDIALOG with initParam
 // (focus to the first tab stop when the procedure returns TRUE), shows it and runs its modal
 // loop until EndDialog; returns EndDialog's result, or -1 when the dialog cannot be created
-// (no template, or neither a display nor a terminal: then one line on stderr). Maps to records
-// made from the template's tables, shown by the driver chosen at start-up, and the driver's
-// loop.
+// (no template, or no driver could be opened: then the entry point's chooser said why). Maps to
+// records made from the template's tables, shown by the driver chosen at the first dialog, and
+// the driver's loop.
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR name, HWND, DLGPROC procedure, LPARAM initParam) {
   const DialogTemplate* layout = FindTemplate(name);
   if (layout == nullptr || !EnsureUserSide()) return -1;
   Dialog* dialog = MakeDialog(*layout, procedure);
-  Driver().CreateDialog(dialog);
+  Driver().MakeViews(dialog, *layout);
   OpenDialogs.push_back(dialog);
   INT_PTR result = RunModal(dialog, initParam);
   OpenDialogs.erase(std::find(OpenDialogs.begin(), OpenDialogs.end(), dialog));
   DropQueuedCalls();
   CloseCallersBoxes(dialog);
-  Driver().DestroyDialog(dialog);
+  Driver().DropViews(dialog);
   delete dialog;
   return result;
 }

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "driver.h"
+#include "records.h"
 
 namespace platform {
 namespace {
@@ -24,7 +24,7 @@ void OpenBox(Box* box, HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   box->type = type;
   if (box->owner != nullptr) ++box->owner->boxesOpen;
   OpenBoxes.push_back(box);
-  Driver().OpenBox(box);
+  Driver().OpenBox(box, {box->text, box->caption, box->type, box->owner});
 }
 
 // Takes an open box off the screen and the lists; its owner takes input again.
@@ -86,9 +86,8 @@ using namespace platform;
 // and the caller waits for the answer. Its owner takes no input while it is open; a box opened
 // from the worker and one opened by the dialog stay answerable together. Once a termination
 // signal has come, a box of the dialog's thread for that dialog is answered Yes (or OK), an open
-// one at once and a new one without being shown: the user's confirmed stop. Maps to the
-// driver's box (a QMessageBox with plain text, not modal to Qt; or a question line on the
-// terminal), the owner's input held back by the core.
+// one at once and a new one without being shown: the user's confirmed stop. Maps to a box
+// record the core keeps, shown by the driver; the owner's input is held back by the core.
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   if (OnDialogThread()) return RunOwnBox(owner, text, caption, type);
   Call call;
@@ -106,9 +105,8 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 }
 
 // Keeps: the high-order bit (0x8000) set while the key is held down at this moment, without
-// waiting for the dialog's thread; only VK_SHIFT is known. Maps to the driver's Shift state: the
-// X server's, where a display is reachable (XKB state notifications on a connection of our
-// own); offscreen, that of the last input event Qt saw; on a terminal alone, never held.
+// waiting for the dialog's thread; only VK_SHIFT is known. Maps to the driver's Shift state,
+// read however the driver can (see each driver).
 SHORT WINAPI GetKeyState(int key) {
   if (key != VK_SHIFT) return 0;
   return static_cast<SHORT>(Driver().ShiftHeld() ? 0x8000 : 0);

@@ -1,7 +1,8 @@
 // The user side's records, free of any toolkit: windows and the controls' state, dialogs, the
 // message boxes and the modal loops of the dialog's thread, and the calls other threads make to
 // it. A window handle points to a Window record; the dialog and its controls live in one Dialog,
-// made by DialogBoxParamA and freed when it returns. A driver (driver.h) shows them.
+// made by DialogBoxParamA and freed when it returns. A driver shows them from what the core
+// hands it through user_driver.h, and never sees these records.
 #pragma once
 
 #include <atomic>
@@ -14,10 +15,6 @@ namespace platform {
 
 enum class WindowKind { Dialog, Button, Progress, Static };
 
-struct Dialog;
-// What a driver made to show a window or a box; only that driver knows what it is.
-struct DriverView;
-
 // A window's state as the program set it. The driver shows it at the next frame (see
 // ShowNextFrame), so a run of updates costs no drawing and no allocation each.
 struct Window {
@@ -25,19 +22,13 @@ struct Window {
   int id = 0;
   const DialogControl* control = nullptr;  // the template's entry; nullptr for the dialog
   Dialog* dialog = nullptr;
-  DriverView* view = nullptr;
-  std::string text;  // reserved at creation: setting a path reuses the buffer
-  int low = 0;       // the progress bar's range, step and position
+  int index = kCaptionIndex;  // the driver's name for it: the control's place in the template
+  std::string text;           // reserved at creation: setting a path reuses the buffer
+  int low = 0;                // the progress bar's range, step and position
   int high = 100;
   int step = 10;
   int position = 0;
   bool changed = false;  // since the driver last showed the state
-};
-
-// A modal loop of the dialog's thread, run by the driver until ExitLoop.
-struct Loop {
-  bool ended = false;
-  void* driverLoop = nullptr;  // the driver's own loop while it runs
 };
 
 struct Dialog {
@@ -72,11 +63,12 @@ LRESULT DeliverToDialog(Dialog* dialog, UINT message, WPARAM wParam, LPARAM lPar
 LRESULT HandleMessage(Window* window, UINT message, WPARAM wParam, LPARAM lParam);
 void ApplyText(Window* window, LPCSTR text);
 
-// How often a driver shows the controls' state at most: one display frame.
-inline constexpr int kFrameMs = 16;
-
 // Marks the window's state changed; the driver shows it within a frame.
 void ShowNextFrame(Window* window);
+
+// The driver the entry point chose. Dialog's thread, once EnsureUserSide succeeded; ShiftHeld
+// any thread.
+const UserDriver& Driver();
 
 // Whether the user side is ready on this thread (a driver chosen and open), and whether this
 // is the dialog's thread.
@@ -123,7 +115,6 @@ struct Box {
   int answer = 0;
   Loop* loop = nullptr;
   Call* call = nullptr;
-  DriverView* view = nullptr;
 };
 
 // Closes the boxes the dialog's procedure did not open and that are still open when it ends:

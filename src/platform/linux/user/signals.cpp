@@ -10,7 +10,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include "driver.h"
+#include "records.h"
 
 namespace platform {
 namespace {

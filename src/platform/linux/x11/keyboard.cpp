@@ -1,4 +1,4 @@
-#include "x11/keyboard.h"
+#include "x11_keyboard.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>

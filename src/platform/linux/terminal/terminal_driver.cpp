@@ -13,11 +13,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "driver.h"
 #include "screen.h"
 #include "shown_text.h"
 #include "tty.h"
-#include "x11/keyboard.h"
+#include "x11_keyboard.h"
 
 namespace platform::terminal {
 namespace {
@@ -38,8 +37,8 @@ struct Watched {
 };
 
 std::vector<Watched> WatchedFds;
-std::vector<Dialog*> Dialogs;         // open, the newest drawn
-std::vector<Box*> Boxes;              // open, the newest answered by the keys
+std::vector<DialogView> Dialogs;      // open, the newest drawn
+std::vector<BoxView> Boxes;           // open, the newest answered by the keys
 std::vector<std::string> ErrorLines;  // error boxes, shown again once the terminal is back
 std::string Keys;                     // read and not handled yet, oldest first
 std::string Picture;                  // the last picture composed, its buffer reused
@@ -52,8 +51,9 @@ Clock::time_point LastDrawn;
 void Draw() {
   FrameDue = false;
   if (Dialogs.empty()) return;
-  for (Dialog* dialog : Dialogs) ShowChanges(dialog);
-  ComposeScreen(Picture, *Dialogs.back(), Boxes, SizeOfTerminal());
+  // A copy of the addresses: showing the changes only stores them in the views.
+  for (size_t i = 0; i < Dialogs.size(); ++i) ShowChanges(Dialogs[i].dialog);
+  ComposeScreen(Picture, Dialogs.back(), Boxes, SizeOfTerminal());
   WriteTerminal(Picture);
   LastDrawn = Clock::now();
 }
@@ -65,8 +65,8 @@ void DrawSoon() {
   DrawAt = std::max(Clock::now(), LastDrawn + kRedrawEvery);
 }
 
-void Answer(Box* box, char key) {
-  if ((box->type & MB_TYPEMASK) == MB_YESNO) {
+void Answer(Box* box, UINT type, char key) {
+  if ((type & MB_TYPEMASK) == MB_YESNO) {
     if (key == 'y' || key == 'Y') BoxAnswered(box, IDYES);
     if (key == 'n' || key == 'N' || key == '\r' || key == '\n') BoxAnswered(box, IDNO);
   } else if (key == '\r' || key == '\n' || key == ' ' || key == kEscape) {
@@ -76,9 +76,9 @@ void Answer(Box* box, char key) {
 
 // A key goes to the newest box, else to the newest dialog, as the window with the focus.
 void HandleKey(char key) {
-  if (!Boxes.empty()) return Answer(Boxes.back(), key);
+  if (!Boxes.empty()) return Answer(Boxes.back().box, Boxes.back().type, key);
   if (!Dialogs.empty() && (key == kEscape || key == kCtrlC)) {
-    CommandInput(Dialogs.back(), IDCANCEL);
+    CommandInput(Dialogs.back().dialog, IDCANCEL);
   }
 }
 
@@ -163,17 +163,32 @@ bool Open(const char** why) {
   return true;
 }
 
-void CreateDialog(Dialog* dialog) {
-  if (GivenBack) TakeTerminalAgain();
-  GivenBack = false;
-  Dialogs.push_back(dialog);
+DialogView* ViewOf(Dialog* dialog) {
+  for (DialogView& view : Dialogs) {
+    if (view.dialog == dialog) return &view;
+  }
+  return nullptr;
 }
 
-void ShowDialog(Dialog*, bool) { Draw(); }
+void MakeViews(Dialog* dialog, const DialogTemplate& layout) {
+  if (GivenBack) TakeTerminalAgain();
+  GivenBack = false;
+  DialogView& view = Dialogs.emplace_back();
+  view.dialog = dialog;
+  view.caption = layout.caption;
+  view.controlCount = layout.controlCount;
+  for (int i = 0; i < layout.controlCount; ++i) {
+    view.controls[i].control = &layout.controls[i];
+    view.controls[i].kind = ClassOf(layout.controls[i]);
+    view.controls[i].text = layout.controls[i].text;
+  }
+}
+
+void Reveal(Dialog*, bool) { Draw(); }
 
 // The last dialog's end gives the terminal back, with the error boxes it showed as lines.
-void DestroyDialog(Dialog* dialog) {
-  Dialogs.erase(std::find(Dialogs.begin(), Dialogs.end(), dialog));
+void DropViews(Dialog* dialog) {
+  Dialogs.erase(Dialogs.begin() + (ViewOf(dialog) - Dialogs.data()));
   if (!Dialogs.empty()) return DrawSoon();
   RestoreTerminal();
   GivenBack = true;
@@ -181,23 +196,35 @@ void DestroyDialog(Dialog* dialog) {
   ErrorLines.clear();
 }
 
-// The picture is composed from the records themselves at each redraw.
-void ShowWindow(Window*) {}
+// Kept in the view for the next picture.
+void ShowState(Dialog* dialog, int index, const ShownState& state) {
+  DialogView* view = ViewOf(dialog);
+  if (index == kCaptionIndex) {
+    view->caption = state.text;
+    return;
+  }
+  ControlView& control = view->controls[index];
+  control.text = state.text;
+  control.low = state.low;
+  control.high = state.high;
+  control.position = state.position;
+}
 
 void RequestFrame(Dialog*) { DrawSoon(); }
 
-void OpenBox(Box* box) {
-  Boxes.push_back(box);
-  if (box->type & MB_ICONERROR) {
+void OpenBox(Box* box, const BoxContent& content) {
+  Boxes.push_back({box, content.text, content.caption, content.type});
+  if (content.type & MB_ICONERROR) {
     std::string line = "vardel: ";
-    AppendShown(line, box->text, SizeOfTerminal().columns);
+    AppendShown(line, content.text, SizeOfTerminal().columns);
     ErrorLines.push_back(line + "\n");
   }
   DrawSoon();
 }
 
 void CloseBox(Box* box) {
-  Boxes.erase(std::find(Boxes.begin(), Boxes.end(), box));
+  Boxes.erase(std::find_if(Boxes.begin(), Boxes.end(),
+                           [box](const BoxView& view) { return view.box == box; }));
   DrawSoon();
 }
 
@@ -222,10 +249,9 @@ bool ShiftHeld() {
 namespace platform {
 
 const UserDriver TerminalDriver = {
-    terminal::Open,          terminal::CreateDialog,    terminal::ShowDialog,
-    terminal::DestroyDialog, terminal::ShowWindow,      terminal::RequestFrame,
-    terminal::OpenBox,       terminal::CloseBox,        terminal::RunLoop,
-    terminal::ExitLoop,      terminal::WatchDescriptor, terminal::ShiftHeld,
+    terminal::Open,      terminal::MakeViews,    terminal::Reveal,  terminal::DropViews,
+    terminal::ShowState, terminal::RequestFrame, terminal::OpenBox, terminal::CloseBox,
+    terminal::RunLoop,   terminal::ExitLoop,     terminal::WatchDescriptor, terminal::ShiftHeld,
 };
 
 }  // namespace platform

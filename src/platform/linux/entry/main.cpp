@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "drivers.h"
 #include "ui/ui.h"
-#include "user/start.h"
 
 namespace {
 
@@ -35,6 +35,7 @@ const char kUsage[] =
 int main(int argc, char** argv) {
   static std::vector<const char*> paths;
   bool options = true;
+  platform::DriverOrder order = platform::DriverOrder::kDisplayFirst;
   for (int i = 1; i < argc; ++i) {
     if (options && std::strcmp(argv[i], "--") == 0) {
       options = false;
@@ -42,9 +43,9 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       return 0;
     } else if (options && std::strcmp(argv[i], "--terminal") == 0) {
-      platform::PreferTerminal();
+      order = platform::DriverOrder::kTerminalFirst;
     } else if (options && std::strcmp(argv[i], "--no-dialog") == 0) {
-      platform::RunWithoutDialog();
+      order = platform::DriverOrder::kNoDialog;
     } else if (options && std::strcmp(argv[i], "--version") == 0) {
       std::printf("vardel %s\n", VARDEL_VERSION);
       return 0;
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
       paths.push_back(argv[i]);
     }
   }
+  platform::UseDrivers(order);
   if (paths.empty()) paths.push_back("");
   paths.push_back(nullptr);
   // The exit status is the result's low byte: -1 (no dialog) becomes 255.
