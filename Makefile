@@ -80,7 +80,7 @@ test-e2e: build build-win samples
 	[ "$(WIN_PRESET)" = windows ] || $(MAKE) build-win64
 	cmake --build --preset $(WIN_PRESET) --target installer
 	WINEPREFIX=$(CURDIR)/$(dir $(WIN_EXE))wineprefix bash tests/e2e.sh build/vardel $(WIN_EXE) $(WIN_LOADER) $(SAMPLES) $(SHARED_SAMPLES)
-	/usr/bin/python3 tests/hostile.py build/vardel
+	/usr/bin/python3 tests/hostile.py build/vardel build/tests/linux/expected_after
 
 # The Debian package, in build/deb/.
 deb: deps-package build

@@ -37,13 +37,13 @@ std::string FilePath() {
   return path;
 }
 
-void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
+void WriteWhole(const std::string& path, const uint8_t* data, size_t size) {
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   if (fd < 0 || (size > 0 && write(fd, data, size) != static_cast<ssize_t>(size))) std::abort();
   close(fd);
 }
 
-Bytes ReadFile(const std::string& path) {
+Bytes ReadWhole(const std::string& path) {
   Bytes bytes;
   int fd = open(path.c_str(), O_RDONLY);
   if (fd < 0) std::abort();
@@ -86,10 +86,10 @@ extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t max
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string& path = FilePath();
-  WriteFile(path, data, size);
+  WriteWhole(path, data, size);
   RemoveTags(path.c_str());
   Bytes before(data, data + size);
-  Bytes after = ReadFile(path);
+  Bytes after = ReadWhole(path);
   if (after.size() > before.size()) Fail("the file grew", before, after);
   if (after.size() != before.size() && after.size() + kTrailerSize != before.size()) {
     Fail("something other than one trailer was cut", before, after);

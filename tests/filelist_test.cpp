@@ -7,6 +7,7 @@
 #include "filelist/filelist.h"
 #include "support/check.h"
 #include "support/files.h"
+#include "support/stop_event.h"
 
 namespace fs = std::filesystem;
 
@@ -37,14 +38,6 @@ std::vector<std::string> EnumerationOrder(const fs::path& folder) {
   }
   return names;
 }
-
-struct StopEventForTest {
-  StopEventForTest() { StopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
-  ~StopEventForTest() {
-    CloseHandle(StopEvent);
-    StopEvent = nullptr;
-  }
-};
 
 }  // namespace
 
@@ -81,7 +74,7 @@ TEST(ScanListsMp3FilesDepthFirstInEnumerationOrder) {
   fs::create_directory(folder.Path() / ".old.mp3");  // not entered, listed like a file
   Touch(folder.Path() / ".old.mp3" / "no.mp3");
 
-  const std::string sep = PathSeparator;
+  const std::string sep = kPathSeparator;
   std::vector<std::string> expected;
   for (const std::string& name : EnumerationOrder(folder.Path())) {
     std::string full = folder.Text() + sep + name;
@@ -104,7 +97,7 @@ TEST(TrailingSeparatorIsDoubled) {
   StopEventForTest stop;
   files::TempFolder folder;
   Touch(folder.Path() / "a.mp3");
-  const std::string sep = PathSeparator;
+  const std::string sep = kPathSeparator;
   CHECK(Build(folder.Text() + sep) ==
         std::vector<std::string>{folder.Text() + sep + sep + "a.mp3"});
 }

@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """End to end on odd trees and at bad moments, through the real Linux program (offscreen).
 
-  hostile.py PROGRAM
+  hostile.py PROGRAM MODEL
+
+MODEL is the rules' model as a program (expected_after): what each file must become.
 
 - Killed (SIGKILL) at random moments: every file is exactly cleaned or exactly untouched, except
   at most one, cut of its trailer with a zeroed front part of its tag region.
@@ -19,6 +21,7 @@ import shutil
 import signal
 import socket
 import stat
+import struct
 import subprocess
 import sys
 import tempfile
@@ -46,12 +49,21 @@ def tagged(tag_size, audio=3000, seed=1, trailers=1):
     return b"ID3\x03\x00\x00" + size + body[:tag_size] + audio_bytes + TRAILER * trailers
 
 
+MODEL = subprocess.Popen([os.path.realpath(sys.argv[2])], stdin=subprocess.PIPE,
+                         stdout=subprocess.PIPE)
+known = {}
+
+
 def cleaned(original):
-    """The rules' result for a file made by tagged() with one trailer."""
-    kept = original[:-128]
-    size = (original[6] << 21) | (original[7] << 14) | (original[8] << 7) | original[9]
-    region = min(size + 10, len(kept))
-    return bytes(region) + kept[region:]
+    """What the rules leave of a file that held original, from the model."""
+    if original not in known:
+        if len(known) > 512:  # a round's files at most: the rounds' trees are not kept
+            known.clear()
+        MODEL.stdin.write(struct.pack("<Q", len(original)) + original)
+        MODEL.stdin.flush()
+        (size,) = struct.unpack("<Q", MODEL.stdout.read(8))
+        known[original] = MODEL.stdout.read(size)
+    return known[original]
 
 
 def state(original, now):

@@ -62,7 +62,7 @@ std::vector<std::string> ThreeFiles(const files::TempFolder& folder) {
   for (const char* name : {"1.mp3", "2.mp3", "3.mp3"}) files::Write(folder.Path() / name, Tagged);
   std::vector<std::string> paths;
   for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
-    paths.push_back(folder.Text() + PathSeparator + entry.path().filename().string());
+    paths.push_back(folder.Text() + kPathSeparator + entry.path().filename().string());
   }
   return paths;
 }

@@ -6,7 +6,7 @@
 #include "common/identifiers.h"
 
 // The worker posts this to DialogWindow when its list is used up; a confirmed stop sends it.
-inline constexpr UINT FinishMessage = WM_USER;
+inline constexpr UINT kFinishMessage = WM_USER;
 
 // The progress dialog; set on the dialog's thread before the worker starts.
 extern HWND DialogWindow;

@@ -1,29 +1,43 @@
 #include "filelist/filelist.h"
 
 #include <cstring>
+#include <vector>
 
 #include "common/run_state.h"
 
+namespace {
+
+// The paths lie back to back, NUL-terminated, in one text, so appending costs no allocation
+// per entry beyond the text's own growth.
+struct FileListData {
+  std::string text;
+  std::vector<size_t> starts;
+  size_t front = 0;
+};
+
+// Created empty before the program's entry point runs; released at exit with what is left.
 FileListData FileList;
 
+}  // namespace
+
 void FileListAppend(LPCSTR path, size_t length) {
-  FileList.Starts.push_back(FileList.Text.size());
-  FileList.Text.append(path, length);
-  FileList.Text.push_back('\0');
+  FileList.starts.push_back(FileList.text.size());
+  FileList.text.append(path, length);
+  FileList.text.push_back('\0');
 }
 
-LPCSTR FileListFront() { return FileList.Text.c_str() + FileList.Starts[FileList.Front]; }
+LPCSTR FileListFront() { return FileList.text.c_str() + FileList.starts[FileList.front]; }
 
 void FileListRemoveFront() {
-  if (++FileList.Front == FileList.Starts.size()) FileListClear();
+  if (++FileList.front == FileList.starts.size()) FileListClear();
 }
 
-DWORD FileListCount() { return static_cast<DWORD>(FileList.Starts.size() - FileList.Front); }
+DWORD FileListCount() { return static_cast<DWORD>(FileList.starts.size() - FileList.front); }
 
 void FileListClear() {
-  FileList.Text.clear();
-  FileList.Starts.clear();
-  FileList.Front = 0;
+  FileList.text.clear();
+  FileList.starts.clear();
+  FileList.front = 0;
 }
 
 void BuildFileList(LPCSTR path) {

@@ -2,20 +2,11 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "platform.h"
 
-// First-in-first-out list of full paths. The paths lie back to back, NUL-terminated, in one
-// text, so appending costs no allocation per entry beyond the text's own growth.
-struct FileListData {
-  std::string Text;
-  std::vector<size_t> Starts;
-  size_t Front = 0;
-};
-
-extern FileListData FileList;
-
+// FileList, the process-wide first-in-first-out list of full paths (filelist.cpp), and what
+// may be done with it.
 void FileListAppend(LPCSTR path, size_t length);
 LPCSTR FileListFront();
 void FileListRemoveFront();

@@ -99,7 +99,7 @@ void ScanFolder(std::string folder) {
   if (StopRequested()) return;
   FolderIdentity identity;
   if (!ReadIdentity(folder, &identity) || IsOpenFolder(identity)) return;
-  folder += PathSeparator;
+  folder += kPathSeparator;
   size_t base = folder.size();
   folder += "*.*";
   WIN32_FIND_DATAA entry;

@@ -7,8 +7,8 @@ const BYTE ZeroBlock[4096] = {};
 
 namespace {
 
-constexpr int64_t TrailerSize = 128;
-constexpr int64_t HeaderSize = 10;
+constexpr int64_t kTrailerSize = 128;
+constexpr int64_t kHeaderSize = 10;
 
 bool MoveTo(HANDLE file, int64_t distance, DWORD origin, int64_t* position) {
   LARGE_INTEGER to;
@@ -28,19 +28,19 @@ bool ReadExactly(HANDLE file, BYTE* buffer, DWORD count) {
 // otherwise leaves the file's current length in *length.
 bool RemoveTrailer(HANDLE file, int64_t* length) {
   int64_t trailer = 0;
-  if (!MoveTo(file, -TrailerSize, FILE_END, &trailer)) return false;
+  if (!MoveTo(file, -kTrailerSize, FILE_END, &trailer)) return false;
   BYTE marker[3];
   if (!ReadExactly(file, marker, sizeof marker)) return false;
-  *length = trailer + TrailerSize;
+  *length = trailer + kTrailerSize;
   if (std::memcmp(marker, "TAG", 3) != 0) return true;
-  if (!MoveTo(file, -TrailerSize, FILE_END, nullptr)) return false;
+  if (!MoveTo(file, -kTrailerSize, FILE_END, nullptr)) return false;
   if (!SetEndOfFile(file)) return false;
   *length = trailer;
   return true;
 }
 
 // The size of the region a valid ID3v2 header announces (tag size + header), or -1.
-int64_t HeaderRegion(const BYTE header[HeaderSize]) {
+int64_t HeaderRegion(const BYTE header[kHeaderSize]) {
   if (std::memcmp(header, "ID3", 3) != 0) return -1;
   if (header[3] == 0xFF || header[4] == 0xFF) return -1;
   int64_t size = 0;
@@ -48,13 +48,13 @@ int64_t HeaderRegion(const BYTE header[HeaderSize]) {
     if (header[i] & 0x80) return -1;
     size = size * 128 + header[i];
   }
-  return size + HeaderSize;
+  return size + kHeaderSize;
 }
 
 // Zeroes the ID3v2 tag at the start, never past the file's current end.
 void ZeroHeaderRegion(HANDLE file, int64_t length) {
   if (!MoveTo(file, 0, FILE_BEGIN, nullptr)) return;
-  BYTE header[HeaderSize];
+  BYTE header[kHeaderSize];
   if (!ReadExactly(file, header, sizeof header)) return;
   int64_t remaining = HeaderRegion(header);
   if (remaining < 0) return;

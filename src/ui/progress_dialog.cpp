@@ -43,7 +43,7 @@ void OnClose(HWND window) {
   }
   // After a finish already handled StopEvent is gone; there is nothing left to stop.
   if (StopEvent != nullptr) SetEvent(StopEvent);
-  SendMessageA(window, FinishMessage, 0, 0);
+  SendMessageA(window, kFinishMessage, 0, 0);
 }
 
 }  // namespace
@@ -58,7 +58,7 @@ INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wParam, LP
     case WM_COMMAND:
       if (wParam == IDCANCEL) SendMessageA(window, WM_CLOSE, 0, 0);
       return TRUE;
-    case FinishMessage:
+    case kFinishMessage:
       OnFinish(window);
       return TRUE;
   }

@@ -72,6 +72,6 @@ DWORD WINAPI WorkerThreadProc(LPVOID parameter) {
     PercentDone += PercentStep;
     SendMessageA(controls.Progress, PBM_STEPIT, 0, 0);
   }
-  PostMessageA(DialogWindow, FinishMessage, 0, 0);
+  PostMessageA(DialogWindow, kFinishMessage, 0, 0);
   return 0;
 }

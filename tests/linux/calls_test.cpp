@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "common/run_state.h"
-#include "driver.h"
+#include "dialog_runner.h"
 #include "drivers.h"
 #include "gate.h"
 #include "hooks.h"
@@ -20,7 +20,7 @@
 #include "support/check.h"
 #include "ui/ui.h"
 
-using namespace driver;
+using namespace runner;
 using namespace steps;
 using namespace std::chrono_literals;
 

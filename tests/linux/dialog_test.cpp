@@ -4,14 +4,14 @@
 #include <thread>
 
 #include "common/run_state.h"
-#include "driver.h"
+#include "dialog_runner.h"
 #include "platform.h"
 #include "gate.h"
 #include "steps.h"
 #include "support/check.h"
 #include "support/files.h"
 
-using namespace driver;
+using namespace runner;
 using namespace steps;
 
 TEST(CompletedRunShowsProgressAndEndsWithZeroWithoutAQuestion) {
@@ -44,7 +44,7 @@ TEST(EveryStopCommandAsksAndNoLeavesTheRunGoingUnchanged) {
   std::vector<std::string> names = ThreeFilesHeldAt(gate::At::Write, folder);
   std::string percent, path;
   int value = -1;
-  std::vector<driver::Step> steps = {[&] {
+  std::vector<runner::Step> steps = {[&] {
     if (!HeldAndShown()) return false;
     percent = Text(Label(0));
     path = Current();

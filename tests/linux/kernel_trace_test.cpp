@@ -13,6 +13,7 @@
 #include "filelist/filelist.h"
 #include "support/check.h"
 #include "support/files.h"
+#include "support/stop_event.h"
 #include "tagremoval/tagremoval.h"
 #include "trace.h"
 
@@ -39,14 +40,6 @@ std::vector<std::string> Build(const std::string& path) {
   for (; FileListCount() > 0; FileListRemoveFront()) entries.push_back(FileListFront());
   return entries;
 }
-
-struct StopEventForTest {
-  StopEventForTest() { StopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
-  ~StopEventForTest() {
-    CloseHandle(StopEvent);
-    StopEvent = nullptr;
-  }
-};
 
 // The names in a folder that were opened (not just looked at) since the last question.
 class OpenWatch {

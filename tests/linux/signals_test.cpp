@@ -8,13 +8,13 @@
 #include <chrono>
 #include <thread>
 
-#include "driver.h"
+#include "dialog_runner.h"
 #include "gate.h"
 #include "steps.h"
 #include "support/check.h"
 #include "ui/ui.h"
 
-using namespace driver;
+using namespace runner;
 using namespace steps;
 using namespace std::chrono_literals;
 
@@ -22,7 +22,7 @@ namespace {
 
 // Sends the signal to the dialog's thread once the worker is held at the gate, and lets the
 // worker go on once the stop is set.
-driver::Step SignalOnceHeld(int signal, std::string* first) {
+runner::Step SignalOnceHeld(int signal, std::string* first) {
   return [signal, first] {
     if (!HeldAndShown()) return false;
     *first = Current();

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "driver.h"
+#include "dialog_runner.h"
 #include "gate.h"
 
-using namespace driver;
+using namespace runner;
 
 namespace steps {
 

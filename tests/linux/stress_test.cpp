@@ -15,14 +15,14 @@
 #include <random>
 #include <thread>
 
-#include "driver.h"
+#include "dialog_runner.h"
 #include "gate.h"
 #include "steps.h"
 #include "stress_tree.h"
 #include "support/check.h"
 #include "ui/ui.h"
 
-using namespace driver;
+using namespace runner;
 using namespace steps;
 using namespace stress;
 using Clock = std::chrono::steady_clock;

@@ -10,6 +10,6 @@
 void RemoveTags(LPCSTR) {
   HeapLock(reinterpret_cast<HANDLE>(_get_heap_handle()));
   SetEvent(StopEvent);
-  PostMessageA(DialogWindow, FinishMessage, 0, 0);
+  PostMessageA(DialogWindow, kFinishMessage, 0, 0);
   Sleep(INFINITE);
 }

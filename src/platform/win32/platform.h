@@ -5,4 +5,4 @@
 #include <commctrl.h>
 
 // The separator the program puts between a folder path and an entry name.
-inline constexpr char PathSeparator[] = "\\";
+inline constexpr char kPathSeparator[] = "\\";

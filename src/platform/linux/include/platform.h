@@ -1,14 +1,15 @@
 // The Win32 operations Vardel calls, provided on Linux by our own layer: the kernel side over
-// POSIX (files.cpp, find.cpp, sync.cpp, last_error.cpp), the user side in user/ with its drivers
-// (qt/, terminal/). Names, types, constants and signatures are Win32's, so the program compiles
-// unchanged against either this header or <windows.h>. Only what the program uses is declared.
+// POSIX (kernel/), the user side's core (user/) and its drivers (qt/, terminal/, none/).
+// Names, types, constants and signatures are Win32's, so the program compiles unchanged
+// against either this header or <windows.h>. Only what the program or the layer itself uses
+// is declared.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 // The separator the program puts between a folder path and an entry name.
-inline constexpr char PathSeparator[] = "/";
+inline constexpr char kPathSeparator[] = "/";
 
 #define WINAPI
 #define CALLBACK
@@ -65,9 +66,7 @@ typedef union {
 #define FILE_TYPE_DISK 0x1u
 #define FILE_TYPE_CHAR 0x2u
 #define FILE_TYPE_PIPE 0x3u
-#define FILE_ATTRIBUTE_READONLY 0x1u
 #define FILE_ATTRIBUTE_DIRECTORY 0x10u
-#define FILE_ATTRIBUTE_DEVICE 0x40u
 #define FILE_ATTRIBUTE_NORMAL 0x80u
 
 typedef struct {

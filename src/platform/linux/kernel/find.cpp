@@ -12,8 +12,8 @@ using namespace platform;
 namespace {
 
 struct Find : Object {
-  DIR* Folder;
-  std::string Pattern;  // empty: every entry matches
+  DIR* folder;
+  std::string pattern;  // empty: every entry matches
 };
 
 // The attribute bits of an entry come from its directory entry; only a link, or a file
@@ -31,15 +31,15 @@ DWORD EntryAttributes(DIR* folder, const dirent* entry) {
 // The next matching entry. A name too long for cFileName fails with ERROR_MORE_DATA and is
 // passed over, as on Windows (no Linux file system here holds one: names end at 255 bytes).
 bool NextEntry(Find* find, LPWIN32_FIND_DATAA data) {
-  while (const dirent* entry = readdir(find->Folder)) {
-    if (!find->Pattern.empty() && fnmatch(find->Pattern.c_str(), entry->d_name, 0) != 0) continue;
+  while (const dirent* entry = readdir(find->folder)) {
+    if (!find->pattern.empty() && fnmatch(find->pattern.c_str(), entry->d_name, 0) != 0) continue;
     size_t length = std::strlen(entry->d_name);
     if (length >= sizeof data->cFileName) {
       SetLastError(ERROR_MORE_DATA);
       return false;
     }
     std::memcpy(data->cFileName, entry->d_name, length + 1);
-    data->dwFileAttributes = EntryAttributes(find->Folder, entry);
+    data->dwFileAttributes = EntryAttributes(find->folder, entry);
     return true;
   }
   SetLastError(ERROR_NO_MORE_FILES);
@@ -73,7 +73,7 @@ HANDLE WINAPI FindFirstFileExA(LPCSTR pattern, FINDEX_INFO_LEVELS level, LPVOID 
     return INVALID_HANDLE_VALUE;
   }
   Find* find = new Find{{Kind::Find}, handle, {}};
-  if (std::strcmp(match, "*.*") != 0 && std::strcmp(match, "*") != 0) find->Pattern = match;
+  if (std::strcmp(match, "*.*") != 0 && std::strcmp(match, "*") != 0) find->pattern = match;
   if (!NextEntry(find, data)) {
     CloseFind(find);
     return INVALID_HANDLE_VALUE;
@@ -100,7 +100,7 @@ BOOL WINAPI FindClose(HANDLE handle) {
 
 BOOL platform::CloseFind(Object* object) {
   Find* find = static_cast<Find*>(object);
-  closedir(find->Folder);
+  closedir(find->folder);
   delete find;
   return TRUE;
 }

@@ -13,26 +13,26 @@ using namespace platform;
 namespace {
 
 struct Event : Object {
-  std::mutex Lock;
-  std::condition_variable Changed;
-  std::atomic<bool> Signalled;
-  bool ManualReset;
+  std::mutex lock;
+  std::condition_variable changed;
+  std::atomic<bool> signalled;
+  bool manualReset;
 };
 
 struct Thread : Object {
-  std::mutex Lock;
-  std::condition_variable Ended;
-  bool Done = false;     // ended for every wait: returned or terminated
-  bool Stopped = false;  // runs no program code any more: returned or parked for good
-  DWORD ExitCode = STILL_ACTIVE;
-  std::atomic<bool> Abandoned{false};
-  std::atomic<int> References{2};  // the handle and the running thread
+  std::mutex lock;
+  std::condition_variable ended;
+  bool done = false;     // ended for every wait: returned or terminated
+  bool stopped = false;  // runs no program code any more: returned or parked for good
+  DWORD exitCode = STILL_ACTIVE;
+  std::atomic<bool> abandoned{false};
+  std::atomic<int> references{2};  // the handle and the running thread
 };
 
 thread_local Thread* CurrentThread = nullptr;
 
 void Release(Thread* thread) {
-  if (thread->References.fetch_sub(1) == 1) delete thread;
+  if (thread->references.fetch_sub(1) == 1) delete thread;
 }
 
 // Waits on a condition under the object's lock, for at most milliseconds (INFINITE: no bound).
@@ -49,21 +49,21 @@ bool WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& chan
 DWORD WaitForEvent(Event* event, DWORD milliseconds) {
   // A zero-timeout test of a manual-reset event (the worker's stop test, once per file) is a
   // flag read: no lock and no system call.
-  if (event->ManualReset && milliseconds == 0) {
-    return event->Signalled.load(std::memory_order_acquire) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+  if (event->manualReset && milliseconds == 0) {
+    return event->signalled.load(std::memory_order_acquire) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
   }
-  if (event->ManualReset && event->Signalled.load(std::memory_order_acquire)) return WAIT_OBJECT_0;
-  std::unique_lock<std::mutex> lock(event->Lock);
-  if (!WaitUntil(lock, event->Changed, milliseconds, [event] { return event->Signalled.load(); })) {
+  if (event->manualReset && event->signalled.load(std::memory_order_acquire)) return WAIT_OBJECT_0;
+  std::unique_lock<std::mutex> lock(event->lock);
+  if (!WaitUntil(lock, event->changed, milliseconds, [event] { return event->signalled.load(); })) {
     return WAIT_TIMEOUT;
   }
-  if (!event->ManualReset) event->Signalled = false;
+  if (!event->manualReset) event->signalled = false;
   return WAIT_OBJECT_0;
 }
 
 DWORD WaitForThread(Thread* thread, DWORD milliseconds) {
-  std::unique_lock<std::mutex> lock(thread->Lock);
-  return WaitUntil(lock, thread->Ended, milliseconds, [thread] { return thread->Done; })
+  std::unique_lock<std::mutex> lock(thread->lock);
+  return WaitUntil(lock, thread->ended, milliseconds, [thread] { return thread->done; })
              ? WAIT_OBJECT_0
              : WAIT_TIMEOUT;
 }
@@ -78,14 +78,14 @@ void RunThread(Thread* thread, LPTHREAD_START_ROUTINE start, LPVOID parameter) {
   CurrentThread = thread;
   DWORD code = start(parameter);
   {
-    std::lock_guard<std::mutex> lock(thread->Lock);
-    thread->Stopped = true;
-    if (!thread->Done) {
-      thread->Done = true;
-      thread->ExitCode = code;
+    std::lock_guard<std::mutex> lock(thread->lock);
+    thread->stopped = true;
+    if (!thread->done) {
+      thread->done = true;
+      thread->exitCode = code;
     }
   }
-  thread->Ended.notify_all();
+  thread->ended.notify_all();
   Release(thread);
 }
 
@@ -103,16 +103,16 @@ std::mutex& platform::RendezvousLock() { return TheRendezvousLock; }
 std::condition_variable& platform::Rendezvous() { return TheRendezvous; }
 
 bool platform::CurrentThreadAbandoned() {
-  return CurrentThread != nullptr && CurrentThread->Abandoned.load();
+  return CurrentThread != nullptr && CurrentThread->abandoned.load();
 }
 
 void platform::StopIfAbandoned() {
   if (!CurrentThreadAbandoned()) return;
   {
-    std::lock_guard<std::mutex> lock(CurrentThread->Lock);
-    CurrentThread->Stopped = true;
+    std::lock_guard<std::mutex> lock(CurrentThread->lock);
+    CurrentThread->stopped = true;
   }
-  CurrentThread->Ended.notify_all();
+  CurrentThread->ended.notify_all();
   for (;;) pause();
 }
 
@@ -122,8 +122,8 @@ HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initial
   AbandonGuard guard;
   Event* event = new Event;
   event->kind = Kind::Event;
-  event->Signalled = initialState != FALSE;
-  event->ManualReset = manualReset != FALSE;
+  event->signalled = initialState != FALSE;
+  event->manualReset = manualReset != FALSE;
   return event;
 }
 
@@ -133,10 +133,10 @@ BOOL WINAPI SetEvent(HANDLE handle) {
   Event* event = As<Event>(handle, Kind::Event);
   if (event == nullptr) return FALSE;
   {
-    std::lock_guard<std::mutex> lock(event->Lock);
-    event->Signalled = true;
+    std::lock_guard<std::mutex> lock(event->lock);
+    event->signalled = true;
   }
-  event->Changed.notify_all();
+  event->changed.notify_all();
   return TRUE;
 }
 
@@ -185,16 +185,16 @@ BOOL WINAPI TerminateThread(HANDLE handle, DWORD exitCode) {
   Thread* thread = As<Thread>(handle, Kind::Thread);
   if (thread == nullptr) return FALSE;
   {
-    std::lock_guard<std::mutex> lock(thread->Lock);
-    if (thread->Done) return TRUE;
-    thread->Done = true;
-    thread->ExitCode = exitCode;
-    thread->Abandoned = true;
+    std::lock_guard<std::mutex> lock(thread->lock);
+    if (thread->done) return TRUE;
+    thread->done = true;
+    thread->exitCode = exitCode;
+    thread->abandoned = true;
   }
-  thread->Ended.notify_all();
+  thread->ended.notify_all();
   WakeForAbandonment();
-  std::unique_lock<std::mutex> lock(thread->Lock);
-  thread->Ended.wait(lock, [thread] { return thread->Stopped; });
+  std::unique_lock<std::mutex> lock(thread->lock);
+  thread->ended.wait(lock, [thread] { return thread->stopped; });
   return TRUE;
 }
 
@@ -204,8 +204,8 @@ BOOL WINAPI GetExitCodeThread(HANDLE handle, LPDWORD exitCode) {
   AbandonGuard guard;
   Thread* thread = As<Thread>(handle, Kind::Thread);
   if (thread == nullptr) return FALSE;
-  std::lock_guard<std::mutex> lock(thread->Lock);
-  *exitCode = thread->ExitCode;
+  std::lock_guard<std::mutex> lock(thread->lock);
+  *exitCode = thread->exitCode;
   return TRUE;
 }
 

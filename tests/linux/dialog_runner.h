@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace driver {
+namespace runner {
 
 // A step is tried again and again until it returns true; then the next one starts.
 using Step = std::function<bool()>;
@@ -69,4 +69,4 @@ void PressEscape(QWidget* where);
 
 std::string Text(QLabel* label);
 
-}  // namespace driver
+}  // namespace runner

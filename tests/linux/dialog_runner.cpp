@@ -1,4 +1,4 @@
-#include "driver.h"
+#include "dialog_runner.h"
 
 #include <QtCore/QPointer>
 #include <QtCore/QTimer>
@@ -16,7 +16,7 @@
 #include "support/check.h"
 #include "ui/ui.h"
 
-namespace driver {
+namespace runner {
 namespace {
 
 std::vector<std::string> Seen;
@@ -163,4 +163,4 @@ void PressEscape(QWidget* where) {
 
 std::string Text(QLabel* label) { return label ? label->text().toLocal8Bit().toStdString() : "?"; }
 
-}  // namespace driver
+}  // namespace runner
