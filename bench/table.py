@@ -125,15 +125,19 @@ class Display:
 
 
 def environments(display):
-    base = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "QT_QPA_PLATFORM")}
+    base = {k: v for k, v in os.environ.items()
+            if k not in ("DISPLAY", "QT_QPA_PLATFORM", "WAYLAND_DISPLAY")}
     return {"offscreen": dict(base, QT_QPA_PLATFORM="offscreen"),
             "X": dict(base, QT_QPA_PLATFORM="xcb", DISPLAY=display),
-            "terminal": dict(base, TERM="xterm")}
+            "terminal": dict(base, TERM="xterm"),
+            "no dialog": base}
 
 
 def vardel(mode):
     """The program's command in a mode. On the terminal it runs on a pseudo-terminal of its
     own, made by script(1), whose constant cost the start-up figure takes out like Qt's."""
+    if mode == "no dialog":
+        return lambda folder: [VARDEL, "--no-dialog", folder]
     if mode != "terminal":
         return lambda folder: [VARDEL, folder]
     return lambda folder: ["script", "-qec", shlex.join([VARDEL, "--terminal", folder]),
@@ -145,6 +149,8 @@ def measure_all(display):
     envs = environments(display)
     start = {mode: measure("start", vardel(mode), env, copy=False,
                            runs=START_RUNS)["seconds"] for mode, env in envs.items()}
+    start["--version"] = measure("start", lambda f: [VARDEL, "--version"], envs["no dialog"],
+                                 copy=False, runs=START_RUNS)["seconds"]
     for name in [name for name in ("small", "songs", "empty") if name in CHOSEN]:
         for mode, env in envs.items():
             figures = measure(name, vardel(mode), env)
@@ -161,9 +167,10 @@ def measure_all(display):
     rows.append(("tree", "vardel scan", measure("tree", lambda f: [SCAN, f], copy=False)))
     rows.append(("tree", "find -iname '*.mp3'",
                  measure("tree", lambda f: ["find", f, "-iname", "*.mp3"], copy=False)))
-    twice = measure("tree", lambda f: [VARDEL, f, f], envs["offscreen"], copy=False)
-    twice["files"] = 2 * FILES["tree"]
-    rows.append(("tree", "vardel (offscreen), 100,000 listed", twice))
+    for mode in ("offscreen", "no dialog"):
+        twice = measure("tree", lambda f, mode=mode: vardel(mode)(f) + [f], envs[mode], copy=False)
+        twice["files"] = 2 * FILES["tree"]
+        rows.append(("tree", "vardel (%s), 100,000 listed" % mode, twice))
     return rows, start
 
 
@@ -199,8 +206,10 @@ def print_table(rows, start):
             LABELS[name], row, note, f["seconds"], cell(f.get("per_file"), "%.1f"),
             cell(f.get("x_floor"), "%.2f"), cell(f.get("x_peer"), "%.3f"),
             cell(f.get("overhead"), "%.1f"), f["rss"] / 1024, f.get("tagged", "–")))
-    print("\nstart-up (empty folder): offscreen %.3f s, X %.3f s, terminal %.3f s; median of %d "
-          "runs each" % (start["offscreen"], start["X"], start["terminal"], START_RUNS))
+    print("\nstart-up (empty folder): offscreen %.3f s, X %.3f s, terminal %.3f s, no dialog %.3f s;"
+          " --version %.3f s; median of %d runs each" % (
+              start["offscreen"], start["X"], start["terminal"], start["no dialog"],
+              start["--version"], START_RUNS))
 
 
 def print_targets(rows):
@@ -217,6 +226,9 @@ def print_targets(rows):
         ("overhead on (c), terminal / offscreen",
          lambda: get[("empty", "vardel (terminal)")]["overhead"] / offscreen("empty")["overhead"],
          "<=", 2, "×"),
+        ("overhead on (c), no dialog - offscreen",
+         lambda: get[("empty", "vardel (no dialog)")]["overhead"] - offscreen("empty")["overhead"],
+         "<=", 0, "µs/file"),
         ("(a) mid3v2 / vardel", lambda: versus_mid("small", "vardel (offscreen)"), ">=", 5, "×"),
         ("(a) mid3v2 / floor", lambda: versus_mid("small", "floor"), ">=", 5, "×"),
         ("(a) vardel / floor", lambda: offscreen("small")["x_floor"], "<=", 1.3, "×"),

@@ -19,6 +19,7 @@ test_packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 nsis
   xvfb xdotool x11-apps imagemagick fonts-dejavu-core fonts-wqy-microhei strace
   mpg123 lame sox id3v2 python3-mutagen eyed3
+  weston qt6-wayland
 )
 bench_packages=(time)
 players_packages=(ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-good)
