@@ -1,7 +1,9 @@
+// The table of drivers and the choice among them: the entry point's, not the core's.
 #include "drivers.h"
 
 #include <cstdio>
 #include <initializer_list>
+#include <iterator>
 
 #include "no_dialog.h"
 #include "qt_driver.h"
@@ -16,7 +18,7 @@ struct Shown {
   bool terminal;  // tried first with kTerminalFirst
 };
 constexpr Shown kShown[] = {{&QtDriver, false}, {&TerminalDriver, true}};
-constexpr int kShownCount = sizeof kShown / sizeof kShown[0];
+constexpr int kShownCount = static_cast<int>(std::size(kShown));
 
 DriverOrder Order = DriverOrder::kDisplayFirst;
 
