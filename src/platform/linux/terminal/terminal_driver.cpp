@@ -249,8 +249,8 @@ bool ShiftHeld() {
 namespace platform {
 
 const UserDriver TerminalDriver = {
-    terminal::Open,      terminal::MakeViews,    terminal::Reveal,  terminal::DropViews,
-    terminal::ShowState, terminal::RequestFrame, terminal::OpenBox, terminal::CloseBox,
+    terminal::Open,      terminal::MakeViews,    terminal::Reveal,          terminal::DropViews,
+    terminal::ShowState, terminal::RequestFrame, terminal::OpenBox,         terminal::CloseBox,
     terminal::RunLoop,   terminal::ExitLoop,     terminal::WatchDescriptor, terminal::ShiftHeld,
 };
 
