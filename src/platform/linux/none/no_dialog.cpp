@@ -17,6 +17,8 @@ struct Watched {
   void (*ready)(int fd);
 };
 
+// The core watches two (the calls' wake and the termination signals).
+constexpr size_t kMaxWatched = 8;
 std::vector<Watched> WatchedFds;
 
 bool Open(const char**) { return true; }
@@ -36,7 +38,6 @@ void OpenBox(Box* box, const BoxContent& content) {
 void CloseBox(Box*) {}
 
 void RunLoop(Loop* loop) {
-  constexpr int kMaxWatched = 8;
   while (!loop->ended) {
     pollfd fds[kMaxWatched];
     int count = 0;
@@ -50,7 +51,9 @@ void RunLoop(Loop* loop) {
 
 void ExitLoop(Loop* loop) { loop->ended = true; }
 
-void WatchDescriptor(int fd, void (*ready)(int fd)) { WatchedFds.push_back({fd, ready}); }
+void WatchDescriptor(int fd, void (*ready)(int fd)) {
+  if (WatchedFds.size() < kMaxWatched) WatchedFds.push_back({fd, ready});
+}
 
 bool ShiftHeld() { return false; }
 
