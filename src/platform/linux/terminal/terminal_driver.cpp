@@ -51,8 +51,8 @@ Clock::time_point LastDrawn;
 void Draw() {
   FrameDue = false;
   if (Dialogs.empty()) return;
-  // A copy of the addresses: showing the changes only stores them in the views.
-  for (size_t i = 0; i < Dialogs.size(); ++i) ShowChanges(Dialogs[i].dialog);
+  // The core hands each changed state back through ShowState, into the views drawn below.
+  for (const DialogView& view : Dialogs) ShowChanges(view.dialog);
   ComposeScreen(Picture, Dialogs.back(), Boxes, SizeOfTerminal());
   WriteTerminal(Picture);
   LastDrawn = Clock::now();
