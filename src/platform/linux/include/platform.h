@@ -5,11 +5,16 @@
 // is declared.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
 // The separator the program puts between a folder path and an entry name.
 inline constexpr char kPathSeparator[] = "/";
+
+// Whether a path names a device by its name alone, whatever the folder: never on Linux, where
+// devices are files in /dev like any other and a name reserves nothing.
+inline bool NamesDevice(const char*) { return false; }
 
 #define WINAPI
 #define CALLBACK
@@ -82,10 +87,26 @@ typedef enum {
   FindExSearchMaxSearchOp
 } FINDEX_SEARCH_OPS;
 
-// Errors, as GetLastError reports them.
+// Errors, as GetLastError reports them, and how their text is asked for.
+#define ERROR_FILE_NOT_FOUND 2u
+#define ERROR_PATH_NOT_FOUND 3u
+#define ERROR_TOO_MANY_OPEN_FILES 4u
+#define ERROR_ACCESS_DENIED 5u
+#define ERROR_NOT_ENOUGH_MEMORY 8u
 #define ERROR_NO_MORE_FILES 18u
+#define ERROR_WRITE_PROTECT 19u
+#define ERROR_WRITE_FAULT 29u
+#define ERROR_READ_FAULT 30u
+#define ERROR_SHARING_VIOLATION 32u
 #define ERROR_INVALID_PARAMETER 87u
+#define ERROR_DISK_FULL 112u
+#define ERROR_NEGATIVE_SEEK 131u
+#define ERROR_FILENAME_EXCED_RANGE 206u
 #define ERROR_MORE_DATA 234u
+#define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x100u
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x200u
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x1000u
+#define STD_ERROR_HANDLE (static_cast<DWORD>(-12))
 
 typedef struct {
   DWORD dwFileAttributes;
@@ -121,6 +142,8 @@ typedef struct {
 #define MB_TYPEMASK 0xFu
 #define MB_ICONERROR 0x10u
 #define MB_ICONQUESTION 0x20u
+#define MB_ICONWARNING 0x30u
+#define MB_ICONMASK 0xF0u
 #define VK_SHIFT 0x10
 
 extern "C" {
@@ -145,6 +168,9 @@ BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
 BOOL WINAPI FindClose(HANDLE find);
 int WINAPI lstrlenA(LPCSTR text);
 DWORD WINAPI GetLastError(void);
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
+                            LPSTR buffer, DWORD size, va_list* arguments);
+HANDLE WINAPI GetStdHandle(DWORD which);
 HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState,
                            LPCSTR name);
 BOOL WINAPI SetEvent(HANDLE event);

@@ -7,11 +7,24 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include "console.h"
 #include "objects.h"
 
 using namespace platform;
 
 namespace {
+
+// A failed call's result, with the last error set from errno or as given.
+template <typename Result>
+Result Failed(Result result) {
+  SetLastErrorFromErrno();
+  return result;
+}
+template <typename Result>
+Result Failed(Result result, DWORD error) {
+  SetLastError(error);
+  return result;
+}
 
 DWORD AttributesFromMode(mode_t mode) {
   return S_ISDIR(mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
@@ -22,6 +35,8 @@ DWORD AttributesFromMode(mode_t mode) {
 // fstat(2). Cleared before its descriptor is closed, so its number is never taken for another
 // file; another open only replaces it, which costs GetFileType an fstat.
 std::atomic<int> LastOpenedRegular{-1};
+// The file this thread has open for writing, until it closes it.
+thread_local int ChangingFd = -1;
 
 int OpenFlags(DWORD access) {
   int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
@@ -33,44 +48,59 @@ int OpenFlags(DWORD access) {
 // Opening a device can have effects of its own (a tape rewinds, a serial line's modem lines
 // change), and a FIFO or socket is no file to change: for writing, only what stat(2) calls a
 // regular file is opened, and the descriptor must be that same regular file; anything swapped
-// in for it in between is closed at once, unused.
-int OpenRegularFile(LPCSTR path, int flags) {
+// in for it in between is closed at once, unused. Anything else but a folder gets a descriptor
+// that only names it (O_PATH opens no device), so that GetFileType tells what it is, as it
+// does on Windows for a device opened there.
+int OpenForWriting(LPCSTR path, int flags) {
   struct stat before;
-  if (stat(path, &before) != 0 || !S_ISREG(before.st_mode)) return -1;
-  int fd = open(path, flags);
-  struct stat after;
-  if (fd >= 0 && (fstat(fd, &after) != 0 || !S_ISREG(after.st_mode) ||
-                  after.st_dev != before.st_dev || after.st_ino != before.st_ino)) {
-    close(fd);
-    return -1;
+  if (stat(path, &before) != 0) return Failed(-1);
+  if (S_ISDIR(before.st_mode)) return Failed(-1, ERROR_ACCESS_DENIED);
+  if (!S_ISREG(before.st_mode)) {
+    int fd = open(path, O_PATH | O_CLOEXEC);
+    return fd < 0 ? Failed(-1) : fd;
   }
-  if (fd >= 0) LastOpenedRegular = fd;
+  int fd = open(path, flags);
+  if (fd < 0) return Failed(-1);
+  struct stat after;
+  if (fstat(fd, &after) != 0 || !S_ISREG(after.st_mode) || after.st_dev != before.st_dev ||
+      after.st_ino != before.st_ino) {
+    close(fd);
+    return Failed(-1, ERROR_SHARING_VIOLATION);
+  }
+  LastOpenedRegular = fd;
+  ChangingFd = fd;
   return fd;
 }
 
 }  // namespace
 
+bool platform::CurrentThreadChangingFile() { return ChangingFd >= 0; }
+
 // Keeps: opens an existing path only (OPEN_EXISTING), with the access asked for, returning
-// INVALID_HANDLE_VALUE on failure; a folder opens only with FILE_FLAG_BACKUP_SEMANTICS, as on
-// Windows. Maps to open(2) with O_NONBLOCK, so that nothing blocks the opener; for writing, to
-// stat(2) first and open(2) only for a regular file, which fstat(2) then confirms, so that no
-// device, FIFO or socket is ever opened for writing. Access 0 (attributes only) is O_PATH.
-// POSIX has no share modes: the share argument is taken and not enforced.
+// INVALID_HANDLE_VALUE on failure with the reason for GetLastError; a folder opens only with
+// FILE_FLAG_BACKUP_SEMANTICS (else ERROR_ACCESS_DENIED), as on Windows. Maps to open(2) with
+// O_NONBLOCK, so that nothing blocks the opener; for writing, to stat(2) first and open(2)
+// only for a regular file, which fstat(2) then confirms, so that no device, FIFO or socket is
+// ever opened for writing: those get an O_PATH descriptor that GetFileType tells apart.
+// Access 0 (attributes only) is O_PATH. POSIX has no share modes: the share argument is taken
+// and not enforced.
 HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
                           DWORD disposition, DWORD flags, HANDLE) {
   AbandonGuard guard;
-  if (disposition != OPEN_EXISTING || path == nullptr) return INVALID_HANDLE_VALUE;
+  if (disposition != OPEN_EXISTING || path == nullptr) {
+    return Failed(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
+  }
   if (access & GENERIC_WRITE) {
-    int fd = OpenRegularFile(path, OpenFlags(access));
+    int fd = OpenForWriting(path, OpenFlags(access));
     return fd < 0 ? INVALID_HANDLE_VALUE : HandleFromFd(fd);
   }
   int fd = open(path, OpenFlags(access));
-  if (fd < 0) return INVALID_HANDLE_VALUE;
+  if (fd < 0) return Failed(INVALID_HANDLE_VALUE);
   // A reader opens a folder only with FILE_FLAG_BACKUP_SEMANTICS.
   struct stat status;
   if (!(flags & FILE_FLAG_BACKUP_SEMANTICS) && fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
     close(fd);
-    return INVALID_HANDLE_VALUE;
+    return Failed(INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED);
   }
   return HandleFromFd(fd);
 }
@@ -89,15 +119,16 @@ DWORD WINAPI GetFileType(HANDLE file) {
   return FILE_TYPE_CHAR;
 }
 
-// Keeps: a 64-bit move from FILE_BEGIN, FILE_CURRENT or FILE_END that fails (FALSE) rather
-// than go before the start, with the new position returned. Maps to lseek(2).
+// Keeps: a 64-bit move from FILE_BEGIN, FILE_CURRENT or FILE_END that fails (FALSE, with
+// ERROR_NEGATIVE_SEEK) rather than go before the start, with the new position returned. Maps
+// to lseek(2), whose EINVAL is that error.
 BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPosition,
                              DWORD origin) {
   AbandonGuard guard;
   static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
-  if (!IsFileHandle(file) || origin > FILE_END) return FALSE;
+  if (!IsFileHandle(file) || origin > FILE_END) return Failed(FALSE, ERROR_INVALID_PARAMETER);
   off_t position = lseek(FdFromHandle(file), distance.QuadPart, kWhence[origin]);
-  if (position < 0) return FALSE;
+  if (position < 0) return Failed(FALSE);
   if (newPosition != nullptr) newPosition->QuadPart = position;
   return TRUE;
 }
@@ -107,12 +138,12 @@ BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED) {
   AbandonGuard guard;
   if (read != nullptr) *read = 0;
-  if (!IsFileHandle(file)) return FALSE;
+  if (!IsFileHandle(file)) return Failed(FALSE, ERROR_INVALID_PARAMETER);
   DWORD done = 0;
   while (done < count) {
     ssize_t got = ::read(FdFromHandle(file), static_cast<char*>(buffer) + done, count - done);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return FALSE;
+    if (got < 0) return Failed(FALSE);
     if (got == 0) break;
     done += static_cast<DWORD>(got);
   }
@@ -121,17 +152,18 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOV
 }
 
 // Keeps: writes all count bytes at the position or fails (FALSE). Maps to write(2), repeated
-// until done.
+// until done; a write that takes nothing is a full disk.
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED) {
   AbandonGuard guard;
   if (written != nullptr) *written = 0;
-  if (!IsFileHandle(file)) return FALSE;
+  if (!IsFileHandle(file)) return Failed(FALSE, ERROR_INVALID_PARAMETER);
   DWORD done = 0;
   while (done < count) {
     ssize_t put =
         ::write(FdFromHandle(file), static_cast<const char*>(buffer) + done, count - done);
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return FALSE;
+    if (put < 0) return Failed(FALSE);
+    if (put == 0) return Failed(FALSE, ERROR_DISK_FULL);
     done += static_cast<DWORD>(put);
   }
   if (written != nullptr) *written = done;
@@ -142,9 +174,10 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written,
 // ftruncate(2).
 BOOL WINAPI SetEndOfFile(HANDLE file) {
   AbandonGuard guard;
-  if (!IsFileHandle(file)) return FALSE;
+  if (!IsFileHandle(file)) return Failed(FALSE, ERROR_INVALID_PARAMETER);
   off_t position = lseek(FdFromHandle(file), 0, SEEK_CUR);
-  return position >= 0 && ftruncate(FdFromHandle(file), position) == 0;
+  if (position < 0 || ftruncate(FdFromHandle(file), position) != 0) return Failed(FALSE);
+  return TRUE;
 }
 
 // Keeps: the attributes, size, link count and the volume serial number and file index that
@@ -173,6 +206,7 @@ BOOL WINAPI CloseHandle(HANDLE object) {
   AbandonGuard guard;
   if (IsFileHandle(object)) {
     int fd = FdFromHandle(object);
+    if (fd == ChangingFd) ChangingFd = -1;
     LastOpenedRegular.compare_exchange_strong(fd, -1);
     return close(FdFromHandle(object)) == 0;
   }
@@ -190,15 +224,35 @@ BOOL WINAPI CloseHandle(HANDLE object) {
 }
 
 // Keeps: the attribute bits of a path, following links (a link to a folder is a folder), or
-// INVALID_FILE_ATTRIBUTES when they cannot be read. Maps to stat(2).
+// INVALID_FILE_ATTRIBUTES when they cannot be read, with the reason. Maps to stat(2).
 DWORD WINAPI GetFileAttributesA(LPCSTR path) {
   AbandonGuard guard;
   struct stat status;
-  if (path == nullptr || stat(path, &status) != 0) return INVALID_FILE_ATTRIBUTES;
+  if (path == nullptr) return Failed(INVALID_FILE_ATTRIBUTES, ERROR_INVALID_PARAMETER);
+  if (stat(path, &status) != 0) return Failed(INVALID_FILE_ATTRIBUTES);
   return AttributesFromMode(status.st_mode);
 }
 
 // Keeps: the length in bytes, 0 for a null pointer. Maps to strlen.
 int WINAPI lstrlenA(LPCSTR text) {
   return text == nullptr ? 0 : static_cast<int>(std::strlen(text));
+}
+
+namespace {
+
+// Whether the process writes its own lines to standard error: a windowed program has none of
+// its own, so only a run that shows no dialog says its failures there.
+std::atomic<bool> StandardErrorAttached{false};
+
+}  // namespace
+
+void platform::AttachStandardError() { StandardErrorAttached = true; }
+
+// Keeps: the process's standard error handle, or nullptr for a process that has none (a
+// windowed program started without one). Maps to descriptor 2 once the entry point has
+// attached it (a run with no dialog); nullptr otherwise, so that no line runs through the
+// terminal a dialog is drawn on.
+HANDLE WINAPI GetStdHandle(DWORD which) {
+  if (which != STD_ERROR_HANDLE || !StandardErrorAttached.load()) return nullptr;
+  return HandleFromFd(STDERR_FILENO);
 }

@@ -32,15 +32,20 @@ inline Object* ObjectFromHandle(HANDLE handle) {
 // Sets what GetLastError reports on the calling thread; only the calls whose failure the
 // program looks into set it.
 void SetLastError(DWORD error);
+// Sets it from errno, as the system call that just failed left it.
+void SetLastErrorFromErrno();
 
 BOOL CloseEvent(Object* object);
 BOOL CloseThread(Object* object);
 BOOL CloseFind(Object* object);
 
 // A thread ended by TerminateThread runs no program code again: it stops for good at the
-// entry or the return of whatever platform call it is in or makes next.
+// entry or the return of whatever platform call it is in or makes next. So does every thread
+// of ours once the process is ending, except while it has a file open for writing.
 void StopIfAbandoned();
 bool CurrentThreadAbandoned();
+// Whether the calling thread has a file open for writing: it is changing that file.
+bool CurrentThreadChangingFile();
 
 // Where a thread waits for another (the dialog's thread): TerminateThread wakes every waiter
 // here, and a wait must also end when CurrentThreadAbandoned() becomes true.

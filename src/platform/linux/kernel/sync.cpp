@@ -1,10 +1,14 @@
 // Events and threads over C++ threads, mutexes and condition variables.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "objects.h"
 
@@ -74,9 +78,12 @@ T* As(HANDLE handle, Kind kind) {
   return object != nullptr && object->kind == kind ? static_cast<T*>(object) : nullptr;
 }
 
+void CountReturned(Thread* thread);
+
 void RunThread(Thread* thread, LPTHREAD_START_ROUTINE start, LPVOID parameter) {
   CurrentThread = thread;
   DWORD code = start(parameter);
+  CountReturned(thread);
   {
     std::lock_guard<std::mutex> lock(thread->lock);
     thread->stopped = true;
@@ -89,12 +96,54 @@ void RunThread(Thread* thread, LPTHREAD_START_ROUTINE start, LPVOID parameter) {
   Release(thread);
 }
 
-std::mutex TheRendezvousLock;
-std::condition_variable TheRendezvous;
+// How long TerminateThread waits for an abandoned thread to stop at the edge of a platform
+// call. Program code between two calls takes microseconds; a thread still going after this is
+// inside a system call that does not return (an open on a hung network mount) and is given
+// up: the process's end takes it, as the kernel ends a thread in a killable wait.
+constexpr auto kStopWait = std::chrono::milliseconds(500);
+// Set once a thread was given up: from then on no event is freed, since that thread may come
+// back out of its call and look at one before it stops.
+std::atomic<bool> ThreadGivenUp{false};
+
+// Never destroyed: a thread given up, or one still waiting when exit(3) runs the destructors,
+// may wait on them, and destroying a condition variable waits for its waiters.
+std::mutex& TheRendezvousLock = *new std::mutex;
+std::condition_variable& TheRendezvous = *new std::condition_variable;
 
 void WakeForAbandonment() {
   std::lock_guard<std::mutex> lock(TheRendezvousLock);
   TheRendezvous.notify_all();
+}
+
+// The process ending while a thread of ours still runs (a library calling exit(3) when its
+// display went away, say): that thread may finish the file it is changing, for at most this
+// long, and then stops at its next platform call, so that exit never cuts a change in half.
+constexpr auto kFileFinishAtExit = std::chrono::milliseconds(1000);
+std::atomic<bool> ProcessEnding{false};
+std::mutex& LiveLock = *new std::mutex;
+std::vector<Thread*>& LiveThreads = *new std::vector<Thread*>;  // started, not returned
+
+void LetFilesFinish() {
+  ProcessEnding = true;
+  WakeForAbandonment();
+  auto until = std::chrono::steady_clock::now() + kFileFinishAtExit;
+  std::lock_guard<std::mutex> live(LiveLock);
+  for (Thread* thread : LiveThreads) {
+    std::unique_lock<std::mutex> lock(thread->lock);
+    thread->ended.wait_until(lock, until, [thread] { return thread->stopped; });
+  }
+}
+
+void CountLive(Thread* thread) {
+  static std::once_flag atExit;
+  std::call_once(atExit, [] { std::atexit(LetFilesFinish); });
+  std::lock_guard<std::mutex> live(LiveLock);
+  LiveThreads.push_back(thread);
+}
+
+void CountReturned(Thread* thread) {
+  std::lock_guard<std::mutex> live(LiveLock);
+  LiveThreads.erase(std::find(LiveThreads.begin(), LiveThreads.end(), thread));
 }
 
 }  // namespace
@@ -103,7 +152,8 @@ std::mutex& platform::RendezvousLock() { return TheRendezvousLock; }
 std::condition_variable& platform::Rendezvous() { return TheRendezvous; }
 
 bool platform::CurrentThreadAbandoned() {
-  return CurrentThread != nullptr && CurrentThread->abandoned.load();
+  if (CurrentThread == nullptr) return false;
+  return CurrentThread->abandoned.load() || (ProcessEnding.load() && !CurrentThreadChangingFile());
 }
 
 void platform::StopIfAbandoned() {
@@ -120,7 +170,11 @@ void platform::StopIfAbandoned() {
 // flag under a mutex with a condition variable.
 HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCSTR) {
   AbandonGuard guard;
-  Event* event = new Event;
+  Event* event = new (std::nothrow) Event;
+  if (event == nullptr) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   event->kind = Kind::Event;
   event->signalled = initialState != FALSE;
   event->manualReset = manualReset != FALSE;
@@ -141,7 +195,7 @@ BOOL WINAPI SetEvent(HANDLE handle) {
 }
 
 BOOL platform::CloseEvent(Object* object) {
-  delete static_cast<Event*>(object);
+  if (!ThreadGivenUp.load()) delete static_cast<Event*>(object);
   return TRUE;
 }
 
@@ -162,12 +216,19 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
                            LPVOID parameter, DWORD, LPDWORD threadId) {
   AbandonGuard guard;
   static std::atomic<DWORD> lastId{0};
-  Thread* thread = new Thread;
+  Thread* thread = new (std::nothrow) Thread;
+  if (thread == nullptr) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   thread->kind = Kind::Thread;
+  CountLive(thread);
   try {
     std::thread(RunThread, thread, start, parameter).detach();
   } catch (const std::system_error&) {
+    CountReturned(thread);
     delete thread;
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
   if (threadId != nullptr) *threadId = ++lastId;
@@ -175,11 +236,12 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
 }
 
 // Keeps: the thread counts as ended, with the exit code given, for every wait and
-// GetExitCodeThread. POSIX cannot end one thread of a process safely, so the thread is
-// abandoned instead: it stops for good at its next platform call, or on the way out of the
-// call it is in (a wait for the dialog's thread gives up at once), and so never returns into
-// the program. Returns once it has stopped, so nothing it used is touched after this; that
-// takes no longer than the file or folder call it may be in.
+// GetExitCodeThread, and runs no program code again. POSIX cannot end one thread of a process
+// safely, so the thread is abandoned instead: it stops for good at its next platform call, or
+// on the way out of the call it is in (a wait for the dialog's thread gives up at once).
+// Returns once it has stopped, so that nothing it used is touched after this, or after
+// kStopWait when it is inside a system call that does not return: it is then given up, the
+// layer's objects it may still look at stay valid, and the process's end takes it.
 BOOL WINAPI TerminateThread(HANDLE handle, DWORD exitCode) {
   AbandonGuard guard;
   Thread* thread = As<Thread>(handle, Kind::Thread);
@@ -194,7 +256,9 @@ BOOL WINAPI TerminateThread(HANDLE handle, DWORD exitCode) {
   thread->ended.notify_all();
   WakeForAbandonment();
   std::unique_lock<std::mutex> lock(thread->lock);
-  thread->ended.wait(lock, [thread] { return thread->stopped; });
+  if (!thread->ended.wait_for(lock, kStopWait, [thread] { return thread->stopped; })) {
+    ThreadGivenUp = true;
+  }
   return TRUE;
 }
 
