@@ -9,6 +9,16 @@ namespace {
 
 constexpr int64_t kTrailerSize = 128;
 constexpr int64_t kHeaderSize = 10;
+constexpr char kTrailerMarker[] = "TAG";
+constexpr char kHeaderMarker[] = "ID3";
+constexpr size_t kMarkerSize = sizeof kTrailerMarker - 1;
+
+RemovalOutcome Done(bool changed) {
+  return {changed ? RemovalResult::kChanged : RemovalResult::kNothingToRemove, RemovalStep::kNone,
+          0};
+}
+
+RemovalOutcome Failed(RemovalStep step) { return {RemovalResult::kFailed, step, GetLastError()}; }
 
 bool MoveTo(HANDLE file, int64_t distance, DWORD origin, int64_t* position) {
   LARGE_INTEGER to;
@@ -19,64 +29,110 @@ bool MoveTo(HANDLE file, int64_t distance, DWORD origin, int64_t* position) {
   return true;
 }
 
-bool ReadExactly(HANDLE file, BYTE* buffer, DWORD count) {
+// Reads count bytes at the position; *complete is false when the file ended first.
+bool Read(HANDLE file, BYTE* buffer, DWORD count, bool* complete) {
   DWORD read = 0;
-  return ReadFile(file, buffer, count, &read, nullptr) && read == count;
+  if (!ReadFile(file, buffer, count, &read, nullptr)) return false;
+  *complete = read == count;
+  return true;
 }
 
-// Cuts a "TAG" trailer off the end. Returns false on a failure, which ends the work on the file;
-// otherwise leaves the file's current length in *length.
-bool RemoveTrailer(HANDLE file, int64_t* length) {
+// Cuts a "TAG" trailer off the end, leaving the file's length in *length. A file shorter than
+// a trailer has none: the move before its start fails with ERROR_NEGATIVE_SEEK, and *length is
+// left negative so that nothing more is done.
+RemovalOutcome RemoveTrailer(HANDLE file, int64_t* length) {
   int64_t trailer = 0;
-  if (!MoveTo(file, -kTrailerSize, FILE_END, &trailer)) return false;
-  BYTE marker[3];
-  if (!ReadExactly(file, marker, sizeof marker)) return false;
+  *length = -1;
+  if (!MoveTo(file, -kTrailerSize, FILE_END, &trailer)) {
+    if (GetLastError() == ERROR_NEGATIVE_SEEK) return Done(false);
+    return Failed(RemovalStep::kReadingTrailer);
+  }
+  BYTE marker[kMarkerSize];
+  bool complete = false;
+  if (!Read(file, marker, sizeof marker, &complete)) return Failed(RemovalStep::kReadingTrailer);
+  if (!complete) return Done(false);  // cut short by someone else since the move
   *length = trailer + kTrailerSize;
-  if (std::memcmp(marker, "TAG", 3) != 0) return true;
-  if (!MoveTo(file, -kTrailerSize, FILE_END, nullptr)) return false;
-  if (!SetEndOfFile(file)) return false;
+  if (std::memcmp(marker, kTrailerMarker, kMarkerSize) != 0) return Done(false);
+  if (!MoveTo(file, -kTrailerSize, FILE_END, nullptr) || !SetEndOfFile(file)) {
+    return Failed(RemovalStep::kCuttingTrailer);
+  }
   *length = trailer;
-  return true;
+  return Done(true);
 }
 
 // The size of the region a valid ID3v2 header announces (tag size + header), or -1.
 int64_t HeaderRegion(const BYTE header[kHeaderSize]) {
-  if (std::memcmp(header, "ID3", 3) != 0) return -1;
+  if (std::memcmp(header, kHeaderMarker, kMarkerSize) != 0) return -1;
   if (header[3] == 0xFF || header[4] == 0xFF) return -1;
   int64_t size = 0;
-  for (int i = 6; i < 10; ++i) {
+  for (int i = 6; i < kHeaderSize; ++i) {
     if (header[i] & 0x80) return -1;
     size = size * 128 + header[i];
   }
   return size + kHeaderSize;
 }
 
-// Zeroes the ID3v2 tag at the start, never past the file's current end.
-void ZeroHeaderRegion(HANDLE file, int64_t length) {
-  if (!MoveTo(file, 0, FILE_BEGIN, nullptr)) return;
-  BYTE header[kHeaderSize];
-  if (!ReadExactly(file, header, sizeof header)) return;
-  int64_t remaining = HeaderRegion(header);
-  if (remaining < 0) return;
-  if (remaining > length) remaining = length;
-  if (!MoveTo(file, 0, FILE_BEGIN, nullptr)) return;
-  while (remaining > 0) {
-    DWORD chunk = remaining < 4096 ? static_cast<DWORD>(remaining) : 4096;
+// Writes zeros over the first count bytes, in ZeroBlock's chunks.
+RemovalOutcome WriteZeros(HANDLE file, int64_t count) {
+  if (!MoveTo(file, 0, FILE_BEGIN, nullptr)) return Failed(RemovalStep::kZeroingTag);
+  for (int64_t remaining = count; remaining > 0; remaining -= sizeof ZeroBlock) {
+    DWORD chunk = remaining < static_cast<int64_t>(sizeof ZeroBlock) ? static_cast<DWORD>(remaining)
+                                                                     : sizeof ZeroBlock;
     DWORD written = 0;
-    if (!WriteFile(file, ZeroBlock, chunk, &written, nullptr)) return;
-    remaining -= 4096;
+    if (!WriteFile(file, ZeroBlock, chunk, &written, nullptr)) {
+      return Failed(RemovalStep::kZeroingTag);
+    }
+    if (written != chunk) return {RemovalResult::kFailed, RemovalStep::kZeroingTag, 0};
   }
+  return Done(true);
+}
+
+// Zeroes the ID3v2 tag at the start, never past the file's current end.
+RemovalOutcome ZeroHeaderRegion(HANDLE file, int64_t length) {
+  BYTE header[kHeaderSize];
+  bool complete = false;
+  if (!MoveTo(file, 0, FILE_BEGIN, nullptr) || !Read(file, header, sizeof header, &complete)) {
+    return Failed(RemovalStep::kReadingHeader);
+  }
+  int64_t region = complete ? HeaderRegion(header) : -1;
+  if (region < 0) return Done(false);
+  return WriteZeros(file, region < length ? region : length);
+}
+
+// Why a file could not be opened for writing: a folder is no file to change, as a device is.
+RemovalOutcome NotOpened(LPCSTR path) {
+  DWORD error = GetLastError();
+  if (error == ERROR_ACCESS_DENIED) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return {RemovalResult::kNotRegularFile, RemovalStep::kNone, 0};
+    }
+  }
+  return {RemovalResult::kNotOpened, RemovalStep::kNone, error};
+}
+
+RemovalOutcome CleanOpenFile(HANDLE file) {
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    return {RemovalResult::kNotRegularFile, RemovalStep::kNone, 0};
+  }
+  int64_t length = 0;
+  RemovalOutcome trailer = RemoveTrailer(file, &length);
+  if (IsFailure(trailer) || length < 0) return trailer;
+  RemovalOutcome header = ZeroHeaderRegion(file, length);
+  if (IsFailure(header)) return header;
+  return Done(trailer.result == RemovalResult::kChanged ||
+              header.result == RemovalResult::kChanged);
 }
 
 }  // namespace
 
-void RemoveTags(LPCSTR path) {
+RemovalOutcome RemoveTags(LPCSTR path) {
+  // A reserved device name opens the device wherever the path points: never opened at all.
+  if (NamesDevice(path)) return {RemovalResult::kNotRegularFile, RemovalStep::kNone, 0};
   HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  int64_t length = 0;
-  if (GetFileType(file) == FILE_TYPE_DISK && RemoveTrailer(file, &length)) {
-    ZeroHeaderRegion(file, length);
-  }
+  if (file == INVALID_HANDLE_VALUE) return NotOpened(path);
+  RemovalOutcome outcome = CleanOpenFile(file);
   CloseHandle(file);
+  return outcome;
 }

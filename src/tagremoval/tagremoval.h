@@ -1,4 +1,4 @@
-// Removal of the ID3 tags of one MP3 file, in place.
+// Removal of the ID3 tags of one MP3 file, in place, and what became of the file.
 #pragma once
 
 #include "platform.h"
@@ -6,6 +6,31 @@
 // The source of every write RemoveTags makes: 4096 zero bytes in static storage.
 extern const BYTE ZeroBlock[4096];
 
+enum class RemovalResult {
+  kChanged,          // a trailer cut, a tag zeroed, or both
+  kNothingToRemove,  // no tag, or a file too short for one: not a failure
+  kNotOpened,        // the file could not be opened for reading and writing
+  kNotRegularFile,   // a folder or a device: never changed
+  kFailed,           // a call failed while the file was being read or changed
+};
+
+// The step a failure cut short; every step before it is done and stays done.
+enum class RemovalStep { kNone, kReadingTrailer, kCuttingTrailer, kReadingHeader, kZeroingTag };
+
+// What RemoveTags did, with the system's error (GetLastError) for a file it could not open or
+// change; 0 where the system reported none (a write cut short).
+struct RemovalOutcome {
+  RemovalResult result;
+  RemovalStep step;
+  DWORD error;
+};
+
 // Truncates an ID3v1 trailer from the end of the file, then overwrites an ID3v2 tag at its
-// start with zeros. Silent: any failure just ends the work on that file.
-void RemoveTags(LPCSTR path);
+// start with zeros, and says what became of the file. A failure ends the work on that file.
+RemovalOutcome RemoveTags(LPCSTR path);
+
+// True for the outcomes that leave a file not as the user asked: to be reported.
+inline bool IsFailure(const RemovalOutcome& outcome) {
+  return outcome.result != RemovalResult::kChanged &&
+         outcome.result != RemovalResult::kNothingToRemove;
+}

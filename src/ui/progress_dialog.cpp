@@ -1,3 +1,4 @@
+#include "common/failure_record.h"
 #include "common/run_state.h"
 #include "ui/ui.h"
 #include "worker/worker.h"
@@ -19,6 +20,13 @@ BOOL OnInitDialog(HWND window, LPARAM paths) {
   return TRUE;
 }
 
+// Whatever could not be changed is said once, before the dialog goes, whether the run
+// completed or was stopped.
+void ReportFailures(HWND window) {
+  if (FailureCount() == 0) return;
+  MessageBoxA(window, FailureReport(), "Vardel", MB_ICONWARNING | MB_OK);
+}
+
 // Waits out the grace period, ends the worker if it is still going, and ends the dialog with
 // its exit code. A finish message after the first (the worker's and a confirmed stop's can
 // meet) finds the handles gone and does nothing: the dialog keeps the first result.
@@ -33,6 +41,7 @@ void OnFinish(HWND window) {
   CloseHandle(WorkerThread);
   StopEvent = nullptr;
   WorkerThread = nullptr;
+  ReportFailures(window);
   EndDialog(window, static_cast<INT_PTR>(exitCode));
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/failure_record.h"
 #include "common/run_state.h"
 #include "filelist/filelist.h"
 #include "tagremoval/tagremoval.h"
@@ -32,6 +33,31 @@ void BuildFromPaths(const std::string& copy, int count) {
   for (int i = 0; i < count; ++i, path += std::strlen(path) + 1) BuildFileList(path);
 }
 
+// What went wrong with a file, as its line in the record begins.
+LPCSTR WhatFailed(const RemovalOutcome& outcome) {
+  if (outcome.result == RemovalResult::kNotOpened) return "could not be opened";
+  if (outcome.result == RemovalResult::kNotRegularFile) return "not a regular file";
+  switch (outcome.step) {
+    case RemovalStep::kReadingTrailer:
+      return "failed while reading its end";
+    case RemovalStep::kCuttingTrailer:
+      return "failed while cutting off its ID3v1 tag";
+    case RemovalStep::kReadingHeader:
+      return "failed while reading its start";
+    default:
+      return outcome.error != 0 ? "failed while zeroing its ID3v2 tag"
+                                : "failed while zeroing its ID3v2 tag: a write was cut short";
+  }
+}
+
+// Cleans one file, recording it if that failed. An empty path (a program started with no
+// argument) names no file, and is not one that failed.
+void Clean(LPCSTR path) {
+  RemovalOutcome outcome = RemoveTags(path);
+  if (IsFailure(outcome) && path[0] != '\0')
+    RecordFailure(path, WhatFailed(outcome), outcome.error);
+}
+
 bool ShiftHeld() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
 // Shows one entry, asks when Shift is held, and cleans it unless the answer was No.
@@ -44,7 +70,7 @@ void ProcessEntry(const Controls& controls, LPCSTR path, double percentDone) {
       MessageBoxA(DialogWindow, path, "Confirm", MB_YESNO | MB_ICONQUESTION) != IDYES) {
     return;
   }
-  RemoveTags(path);
+  Clean(path);
 }
 
 }  // namespace

@@ -1,0 +1,109 @@
+#include "common/failure_record.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// A kept path longer than this is shown by its end, where its file's name is.
+constexpr size_t kKeptPathBytes = 512;
+constexpr size_t kReasonBytes = 256;
+constexpr char kCutMark[] = "...";
+constexpr char kLinePrefix[] = "vardel: ";
+
+struct KeptFailure {
+  char path[kKeptPathBytes];
+  char reason[kReasonBytes];
+};
+
+KeptFailure Kept[kKeptFailures];
+// Kept is filled before Recorded counts an entry, so a reader sees only whole entries.
+std::atomic<DWORD> Recorded{0};
+std::atomic<DWORD> Total{0};
+char Report[kKeptFailures * (kKeptPathBytes + kReasonBytes + 2) + 128];
+
+// The system's text for an error, without the line break and full stop Windows ends it with.
+void SystemText(DWORD error, char* text, size_t size) {
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                error, 0, text, static_cast<DWORD>(size), nullptr);
+  if (length == 0) {
+    std::snprintf(text, size, "error %lu", static_cast<unsigned long>(error));
+    return;
+  }
+  while (length > 0 && std::strchr("\r\n. ", text[length - 1]) != nullptr) text[--length] = '\0';
+}
+
+// What went wrong, then the system's text for the error behind it, if any.
+void FormReason(LPCSTR what, DWORD error, char* reason) {
+  int used = std::snprintf(reason, kReasonBytes, error == 0 ? "%s" : "%s: ", what);
+  if (error == 0 || used < 0 || static_cast<size_t>(used) + 1 >= kReasonBytes) return;
+  SystemText(error, reason + used, kReasonBytes - static_cast<size_t>(used));
+}
+
+// The path, or its end behind a mark, never starting inside a UTF-8 character.
+void KeepPath(LPCSTR path, char* kept) {
+  size_t length = std::strlen(path);
+  if (length < kKeptPathBytes) {
+    std::memcpy(kept, path, length + 1);
+    return;
+  }
+  const char* from = path + length - (kKeptPathBytes - sizeof kCutMark);
+  while ((static_cast<unsigned char>(*from) & 0xC0) == 0x80) ++from;
+  std::snprintf(kept, kKeptPathBytes, "%s%s", kCutMark, from);
+}
+
+void Say(HANDLE out, LPCSTR text) {
+  DWORD written = 0;
+  WriteFile(out, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+}
+
+// One line on standard error, the path whole.
+void SayLine(LPCSTR path, LPCSTR reason) {
+  HANDLE out = GetStdHandle(STD_ERROR_HANDLE);
+  if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
+  Say(out, kLinePrefix);
+  Say(out, path);
+  Say(out, ": ");
+  Say(out, reason);
+  Say(out, "\n");
+}
+
+}  // namespace
+
+void RecordFailure(LPCSTR path, LPCSTR what, DWORD error) {
+  char reason[kReasonBytes];
+  FormReason(what, error, reason);
+  SayLine(path, reason);
+  DWORD recorded = Recorded.load(std::memory_order_relaxed);
+  if (recorded < kKeptFailures) {
+    KeepPath(path, Kept[recorded].path);
+    std::memcpy(Kept[recorded].reason, reason, sizeof reason);
+    Recorded.store(recorded + 1, std::memory_order_release);
+  }
+  Total.fetch_add(1, std::memory_order_release);
+}
+
+DWORD FailureCount() { return Total.load(std::memory_order_acquire); }
+
+LPCSTR FailureReport() {
+  DWORD total = FailureCount();
+  DWORD kept = Recorded.load(std::memory_order_acquire);
+  size_t used = static_cast<size_t>(std::snprintf(
+      Report, sizeof Report, "%lu %s not be changed:", static_cast<unsigned long>(total),
+      total == 1 ? "file could" : "files could"));
+  for (DWORD i = 0; i < kept && used < sizeof Report; ++i) {
+    used += static_cast<size_t>(std::snprintf(Report + used, sizeof Report - used, "\n%s: %s",
+                                              Kept[i].path, Kept[i].reason));
+  }
+  if (total > kept && used < sizeof Report) {
+    std::snprintf(Report + used, sizeof Report - used, "\nand %lu more.",
+                  static_cast<unsigned long>(total - kept));
+  }
+  return Report;
+}
+
+void ClearFailures() {
+  Recorded = 0;
+  Total = 0;
+}
