@@ -244,16 +244,28 @@ def hostile(work):
     stop = threading.Event()
     changer = threading.Thread(target=change_while_running, args=(grows, shrinks, stop))
     changer.start()
+    missing = os.path.join(work, "missing.mp3")
     command = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
-               os.path.join(work, "vardel"), root]
+               os.path.join(work, "vardel"), "--no-dialog", root, missing]
     try:
-        code = subprocess.run(command, env=ENV, stderr=subprocess.DEVNULL, timeout=60).returncode
+        run = subprocess.run(command, env=ENV, stderr=subprocess.PIPE, timeout=60)
+        code, said = run.returncode, run.stderr.decode(errors="replace").splitlines()
     except subprocess.TimeoutExpired:
-        code = "hang"
+        code, said = "hang", []
     stop.set()
     changer.join()
     sock.close()
-    check("hostile tree: the run ends with 0", code == 0, code)
+    check("hostile tree: what could not be changed makes the exit code 2", code == 2, code)
+    named = {
+        os.path.join(root, "readonly.mp3"): "could not be opened: Permission denied",
+        missing: "could not be opened: No such file or directory",
+        os.path.join(root, "fifo.mp3"): "not a regular file",
+        os.path.join(root, "socket.mp3"): "not a regular file",
+        os.path.join(root, "null.mp3"): "not a regular file",
+    }
+    unsaid = [path for path, why in named.items() if f"vardel: {path}: {why}" not in said]
+    check("hostile tree: each file it could not change named on stderr with why", not unsaid,
+          f"{unsaid} not in {said}")
     for path in (grows, shrinks):
         with open(path, "rb") as f:
             check(f"hostile tree: {os.path.basename(path)} changing during the run has its tag zeroed",

@@ -25,9 +25,10 @@ namespace {
 
 const std::string Open = "CreateFileA 3221225472 1 3 0 ok";
 
-Lines TraceRemoveTags(const std::string& path) {
+Lines TraceRemoveTags(const std::string& path, RemovalResult* result = nullptr) {
   trace::Reset();
-  RemoveTags(path.c_str());
+  RemovalOutcome outcome = RemoveTags(path.c_str());
+  if (result != nullptr) *result = outcome.result;
   Lines calls = trace::Calls;
   trace::Reset();
   return calls;
@@ -98,18 +99,25 @@ TEST(RemoveTagsMakesOnlyTheCallsItNeeds) {
 }
 
 // Opening a device can have effects of its own (a tape rewinds, a serial line's modem lines
-// change): nothing but a regular file is opened for writing, which inotify would see.
+// change): nothing but a regular file is opened for writing, which inotify would see. The rest
+// get a handle that only names them, and are not regular files.
 TEST(OnlyRegularFilesAreOpenedForWriting) {
   files::TempFolder folder;
   OpenWatch watch(folder.Text());
   std::string fifo = folder.Text("x.mp3");
   CHECK_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const Lines refused = {"CreateFileA 3221225472 1 3 0 failed"};
-  CHECK(TraceRemoveTags(fifo) == refused);
-  CHECK(TraceRemoveTags(folder.Text()) == refused);
+  auto named = [](DWORD type) {
+    return Lines{Open, "GetFileType " + std::to_string(type), "CloseHandle ok"};
+  };
+  RemovalResult result = RemovalResult::kChanged;
+  CHECK(TraceRemoveTags(fifo, &result) == named(FILE_TYPE_PIPE));
+  CHECK(result == RemovalResult::kNotRegularFile);
+  result = RemovalResult::kChanged;
+  CHECK(TraceRemoveTags(folder.Text(), &result) == Lines{"CreateFileA 3221225472 1 3 0 failed"});
+  CHECK(result == RemovalResult::kNotRegularFile);
   std::string device = folder.Text("null.mp3");
   bool root = mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;  // as /dev/null
-  if (root) CHECK(TraceRemoveTags(device) == refused);
+  if (root) CHECK(TraceRemoveTags(device) == named(FILE_TYPE_CHAR));
 
   std::string socketPath = folder.Text("s.mp3");
   int server = socket(AF_UNIX, SOCK_STREAM, 0);
@@ -117,7 +125,7 @@ TEST(OnlyRegularFilesAreOpenedForWriting) {
   address.sun_family = AF_UNIX;
   socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
   CHECK_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  CHECK(TraceRemoveTags(socketPath) == refused);
+  CHECK(TraceRemoveTags(socketPath) == named(FILE_TYPE_PIPE));
   close(server);
   CHECK(fs::is_fifo(fifo) && fs::is_socket(socketPath));
   CHECK(watch.Opened().empty());
@@ -126,6 +134,9 @@ TEST(OnlyRegularFilesAreOpenedForWriting) {
   files::Write(file, files::Pattern(200));
   TraceRemoveTags(file);
   CHECK(watch.Opened() == (Lines{"a.mp3"}));
+  CHECK(TraceRemoveTags(folder.Text("missing.mp3"), &result) ==
+        Lines{"CreateFileA 3221225472 1 3 0 failed"});
+  CHECK(result == RemovalResult::kNotOpened && GetLastError() == ERROR_FILE_NOT_FOUND);
 }
 
 // A descriptor number comes back for the next file opened: its type is that file's, never one

@@ -11,8 +11,10 @@ std::function<void(const std::string&)> OnCall;
 std::string MoreDataAt;
 int MoreDataStuck = 0;
 std::string FirstFound;
+Fault Injected;
 
 void Reset() {
+  Injected = {};
   Calls.clear();
   OnCall = nullptr;
   MoreDataAt.clear();
@@ -32,6 +34,14 @@ Result Log(Result result, const std::string& line) {
 
 std::string Flag(BOOL ok) { return ok ? " ok" : " failed"; }
 
+// Whether this call is the one to fail; counts the calls of its kind.
+bool Injects(const std::string& call) {
+  trace::Fault& fault = trace::Injected;
+  if (fault.call != call || fault.nth <= 0 || --fault.nth > 0) return false;
+  platform::SetLastError(fault.error);
+  return true;
+}
+
 }  // namespace
 
 extern "C" {
@@ -49,7 +59,9 @@ BOOL __real_FindNextFileA(HANDLE, LPWIN32_FIND_DATAA);
 
 HANDLE __wrap_CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flags, HANDLE templateFile) {
-  HANDLE file = __real_CreateFileA(path, access, share, security, disposition, flags, templateFile);
+  HANDLE file = Injects("CreateFileA") ? INVALID_HANDLE_VALUE
+                                       : __real_CreateFileA(path, access, share, security,
+                                                            disposition, flags, templateFile);
   return Log(file, "CreateFileA " + std::to_string(access) + " " + std::to_string(share) + " " +
                        std::to_string(disposition) + " " + std::to_string(flags) +
                        (file == INVALID_HANDLE_VALUE ? " failed" : " ok"));
@@ -62,24 +74,29 @@ DWORD __wrap_GetFileType(HANDLE file) {
 
 BOOL __wrap_SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER position,
                              DWORD origin) {
-  BOOL ok = __real_SetFilePointerEx(file, distance, position, origin);
+  BOOL ok =
+      !Injects("SetFilePointerEx") && __real_SetFilePointerEx(file, distance, position, origin);
   return Log(ok, "SetFilePointerEx " + std::to_string(distance.QuadPart) + " " +
                      std::to_string(origin) + Flag(ok));
 }
 
 BOOL __wrap_ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED o) {
-  BOOL ok = __real_ReadFile(file, buffer, count, read, o);
+  *read = 0;
+  BOOL ok = !Injects("ReadFile") && __real_ReadFile(file, buffer, count, read, o);
   return Log(ok, "ReadFile " + std::to_string(count) + " -> " + std::to_string(*read) + Flag(ok));
 }
 
 BOOL __wrap_WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED o) {
-  BOOL ok = __real_WriteFile(file, buffer, count, written, o);
+  bool shortWrite = trace::Injected.shortWrite;
+  bool injected = Injects("WriteFile");
+  BOOL ok = injected ? shortWrite && __real_WriteFile(file, buffer, count / 2, written, o)
+                     : __real_WriteFile(file, buffer, count, written, o);
   std::string source = buffer == ZeroBlock ? " ZeroBlock" : " other";
   return Log(ok, "WriteFile " + std::to_string(count) + source + Flag(ok));
 }
 
 BOOL __wrap_SetEndOfFile(HANDLE file) {
-  BOOL ok = __real_SetEndOfFile(file);
+  BOOL ok = !Injects("SetEndOfFile") && __real_SetEndOfFile(file);
   return Log(ok, "SetEndOfFile" + Flag(ok));
 }
 

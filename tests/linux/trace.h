@@ -19,6 +19,17 @@ extern int MoreDataStuck;
 // The name of the entry the last FindFirstFileExA gave.
 extern std::string FirstFound;
 
+// A system call that fails as the system would, without being made: the nth call (from 1) of
+// the named kind fails with error; with shortWrite, a WriteFile writes half its bytes instead
+// and says so, as a full disk can.
+struct Fault {
+  std::string call;
+  int nth = 0;
+  unsigned error = 0;
+  bool shortWrite = false;
+};
+extern Fault Injected;
+
 void Reset();
 
 }  // namespace trace

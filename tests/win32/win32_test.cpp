@@ -32,7 +32,8 @@ TEST(ShareModeLetsOthersOnlyRead) {
   // Held open elsewhere by a reader that shares reading only: ours, a writer, is refused.
   HANDLE reader = OpenElsewhere(path, GENERIC_READ, FILE_SHARE_READ);
   CHECK(reader != INVALID_HANDLE_VALUE);
-  RemoveTags(path.c_str());
+  RemovalOutcome refused = RemoveTags(path.c_str());
+  CHECK(refused.result == RemovalResult::kNotOpened && refused.error == ERROR_SHARING_VIOLATION);
   CHECK(files::Read(path) == Tagged);
   CloseHandle(reader);
   // A reader that lets others write as well does not keep the file from being cleaned.
@@ -58,4 +59,25 @@ TEST(LinkedFolderCyclesEnd) {
   CHECK(listed == (std::multiset<std::string>{base + "\\a.mp3", base + "\\sub\\b.mp3"}));
   CloseHandle(StopEvent);
   StopEvent = nullptr;
+}
+
+// A read-only file (as copied from a CD) is not opened, and says why; a reserved device name is
+// never opened at all, in any folder, case or extension.
+TEST(ReadOnlyFilesAndDeviceNamesAreNotChanged) {
+  files::TempFolder folder;
+  std::string path = folder.Text("a.mp3");
+  files::Write(path, Tagged);
+  CHECK(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+  RemovalOutcome outcome = RemoveTags(path.c_str());
+  CHECK(outcome.result == RemovalResult::kNotOpened && outcome.error == ERROR_ACCESS_DENIED);
+  CHECK(files::Read(path) == Tagged);
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  for (const char* name : {"con.mp3", "NUL.mp3", "Aux .mp3", "com1.mp3", "LPT9.a.mp3", "prn"}) {
+    CHECK(NamesDevice((folder.Text() + "\\" + name).c_str()));
+    CHECK(RemoveTags((folder.Text() + "\\" + name).c_str()).result ==
+          RemovalResult::kNotRegularFile);
+  }
+  for (const char* name : {"com0.mp3", "com10.mp3", "console.mp3", "xnul.mp3", "con\\a.mp3"}) {
+    CHECK(!NamesDevice((folder.Text() + "\\" + name).c_str()));
+  }
 }

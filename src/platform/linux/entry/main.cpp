@@ -2,14 +2,23 @@
 // program gets one empty path, as an empty command-line tail gives on Windows. "--help",
 // "--version", "--terminal" and "--no-dialog" are the only options, and "--" ends them, so a
 // path named like one can be given.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "common/failure_record.h"
+#include "console.h"
 #include "drivers.h"
 #include "ui/ui.h"
+#include "user_driver.h"
 
 namespace {
+
+constexpr int kCannotStart = 1;
+// With no dialog to list them, a run that could not change everything says so in its status;
+// a forced end (1) and no dialog (255) say more and keep theirs.
+constexpr int kSomethingNotChanged = 2;
 
 const char kUsage[] =
     "Usage: vardel [--] [PATH]...\n"
@@ -23,12 +32,15 @@ const char kUsage[] =
     "  --          end of options: the arguments after it are paths\n"
     "\n"
     "Exit status: 0 when the run ended by itself (completed or stopped), 1 when it could not\n"
-    "start or had to be ended forcibly, 255 when the dialog could not be opened.\n"
+    "start or had to be ended forcibly, 255 when the dialog could not be opened; with\n"
+    "--no-dialog, 2 when a file or a given path could not be changed.\n"
     "\n"
     "Without a display the progress is shown on the terminal: Escape or Ctrl-C asks to stop.\n"
     "Shift can be read only from a display; on a terminal alone it is never held.\n"
-    "With --no-dialog every path is cleaned without a word; SIGTERM, SIGHUP and SIGINT stop\n"
-    "the run after the file at hand, and an error goes to stderr.\n";
+    "Files that could not be changed are listed, with why, in a box at the end of the run.\n"
+    "With --no-dialog nothing is asked; SIGTERM, SIGHUP and SIGINT stop the run after the\n"
+    "file at hand, and each file that could not be changed, and any other error, is a line on\n"
+    "stderr.\n";
 
 }  // namespace
 
@@ -53,9 +65,18 @@ int main(int argc, char** argv) {
       paths.push_back(argv[i]);
     }
   }
+  if (const char* why = platform::PrepareUserSide()) {
+    std::fprintf(stderr, "vardel: cannot start: %s: %s\n", why, std::strerror(errno));
+    return kCannotStart;
+  }
   platform::UseDrivers(order);
+  if (order == platform::DriverOrder::kNoDialog) platform::AttachStandardError();
   if (paths.empty()) paths.push_back("");
   paths.push_back(nullptr);
   // The exit status is the result's low byte: -1 (no dialog) becomes 255.
-  return ProgramMain(nullptr, paths.data()) & 0xFF;
+  int result = ProgramMain(nullptr, paths.data()) & 0xFF;
+  if (order == platform::DriverOrder::kNoDialog && result == 0 && FailureCount() > 0) {
+    return kSomethingNotChanged;
+  }
+  return result;
 }

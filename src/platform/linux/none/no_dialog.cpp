@@ -4,6 +4,8 @@
 // stderr, and Shift is never held, so "Confirm" never comes.
 #include <poll.h>
 
+#include <cerrno>
+
 #include <cstdio>
 #include <vector>
 
@@ -29,9 +31,12 @@ void NothingRevealed(Dialog*, bool) {}
 void NoState(Dialog*, int, const ShownState&) {}
 
 // Nobody is there to answer: an error is said on stderr and taken as read; a question is
-// answered as the run would go on without asking.
+// answered as the run would go on without asking. The box that lists the files that could not
+// be changed says nothing new: each was a line on stderr as it failed.
 void OpenBox(Box* box, const BoxContent& content) {
-  if (content.type & MB_ICONERROR) std::fprintf(stderr, "vardel: %s\n", content.text);
+  if ((content.type & MB_ICONMASK) == MB_ICONERROR) {
+    std::fprintf(stderr, "vardel: %s\n", content.text);
+  }
   BoxAnswered(box, (content.type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK);
 }
 
@@ -42,7 +47,10 @@ void RunLoop(Loop* loop) {
     pollfd fds[kMaxWatched];
     int count = 0;
     for (const Watched& watched : WatchedFds) fds[count++] = {watched.fd, POLLIN, 0};
-    if (poll(fds, static_cast<nfds_t>(count), -1) <= 0) continue;
+    int ready = poll(fds, static_cast<nfds_t>(count), -1);
+    // Only a signal's interruption is passing; anything else would fail the same way again.
+    if (ready < 0 && errno != EINTR) return;
+    if (ready <= 0) continue;
     for (int i = 0; i < count && !loop->ended; ++i) {
       if (fds[i].revents != 0) WatchedFds[static_cast<size_t>(i)].ready(fds[i].fd);
     }

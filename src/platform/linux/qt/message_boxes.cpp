@@ -91,8 +91,17 @@ void OpenBox(Box* box, const BoxContent& content) {
   widget->setTextFormat(Qt::PlainText);
   widget->setText(QString::fromLocal8Bit(content.text));
   widget->setWindowTitle(QString::fromLocal8Bit(content.caption));
-  if (content.type & MB_ICONQUESTION) widget->setIcon(QMessageBox::Question);
-  if (content.type & MB_ICONERROR) widget->setIcon(QMessageBox::Critical);
+  switch (content.type & MB_ICONMASK) {
+    case MB_ICONQUESTION:
+      widget->setIcon(QMessageBox::Question);
+      break;
+    case MB_ICONWARNING:
+      widget->setIcon(QMessageBox::Warning);
+      break;
+    case MB_ICONERROR:
+      widget->setIcon(QMessageBox::Critical);
+      break;
+  }
   if ((content.type & MB_TYPEMASK) == MB_YESNO) {
     widget->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     widget->setDefaultButton(QMessageBox::Yes);

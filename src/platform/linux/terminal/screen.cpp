@@ -92,9 +92,13 @@ void BoxLines(Page& page, const BoxView& box) {
     AppendShown(page.out, keys, page.size.columns - width);
     page.End();
   }
-  if (page.Begin()) {
-    AppendShown(page.out, box.text, page.size.columns);
+  // Line by line, as a box shows its text's line breaks.
+  std::string_view text = box.text;
+  for (size_t start = 0; start <= text.size() && page.Begin();) {
+    size_t end = std::min(text.find('\n', start), text.size());
+    AppendShown(page.out, text.substr(start, end - start), page.size.columns);
     page.End();
+    start = end + 1;
   }
 }
 

@@ -39,10 +39,12 @@ struct Watched {
 std::vector<Watched> WatchedFds;
 std::vector<DialogView> Dialogs;      // open, the newest drawn
 std::vector<BoxView> Boxes;           // open, the newest answered by the keys
-std::vector<std::string> ErrorLines;  // error boxes, shown again once the terminal is back
-std::string Keys;                     // read and not handled yet, oldest first
-std::string Picture;                  // the last picture composed, its buffer reused
-int SignalFd = -1;                    // SIGWINCH and SIGCONT
+std::vector<std::string> ErrorLines;  // reporting boxes, shown again once the terminal is back
+// Wide enough for any line: a line said again is never cut, the terminal wraps it.
+constexpr int kWholeLine = 1 << 20;
+std::string Keys;     // read and not handled yet, oldest first
+std::string Picture;  // the last picture composed, its buffer reused
+int SignalFd = -1;    // SIGWINCH and SIGCONT
 bool FrameDue = false;
 bool GivenBack = false;
 Clock::time_point DrawAt;
@@ -149,15 +151,20 @@ void Turn() {
   }
 }
 
+// The terminal's own signals are blocked only once there is a descriptor to read them from.
 bool Open(const char** why) {
-  if (!TakeTerminal(why)) return false;
-  std::setlocale(LC_CTYPE, "");
   sigset_t set;
   sigemptyset(&set);
   sigaddset(&set, SIGWINCH);
   sigaddset(&set, SIGCONT);
+  if (SignalFd < 0) SignalFd = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+  if (SignalFd < 0) {
+    *why = "no descriptor for the terminal's signals (signalfd)";
+    return false;
+  }
+  if (!TakeTerminal(why)) return false;
+  std::setlocale(LC_CTYPE, "");
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
-  SignalFd = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
   const char* display = std::getenv("DISPLAY");
   if (display != nullptr && *display != '\0') X11OpenKeyboard();
   return true;
@@ -212,12 +219,20 @@ void ShowState(Dialog* dialog, int index, const ShownState& state) {
 
 void RequestFrame(Dialog*) { DrawSoon(); }
 
+// A box that reports (an error, or what could not be done) is said again on the terminal once
+// it is back, each of its lines whole, so that it stays in the scrollback.
 void OpenBox(Box* box, const BoxContent& content) {
   Boxes.push_back({box, content.text, content.caption, content.type});
-  if (content.type & MB_ICONERROR) {
-    std::string line = "vardel: ";
-    AppendShown(line, content.text, SizeOfTerminal().columns);
-    ErrorLines.push_back(line + "\n");
+  UINT icon = content.type & MB_ICONMASK;
+  if (icon == MB_ICONERROR || icon == MB_ICONWARNING) {
+    std::string_view text = content.text;
+    for (size_t start = 0; start <= text.size();) {
+      size_t end = std::min(text.find('\n', start), text.size());
+      std::string line = "vardel: ";
+      AppendShown(line, text.substr(start, end - start), kWholeLine);
+      ErrorLines.push_back(line + "\n");
+      start = end + 1;
+    }
   }
   DrawSoon();
 }

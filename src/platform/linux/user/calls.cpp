@@ -135,8 +135,13 @@ void Serve(int) {
 
 }  // namespace
 
-void StartServingCalls() {
+const char* MakeCallsWake() {
+  if (WakeFd >= 0) return nullptr;
   WakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  return WakeFd < 0 ? "no descriptor for the calls between threads (eventfd)" : nullptr;
+}
+
+void StartServingCalls() {
   Calls.reserve(8);
   Driver().WatchDescriptor(WakeFd, Serve);
 }

@@ -100,8 +100,10 @@ void Complete(Call& call, LRESULT result);
 // Queues a message for the dialog's thread without waiting; false when there is no dialog.
 bool QueuePosted(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Starts serving queued calls (the driver just opened) and drops the calls left when a dialog
-// ends: their threads have ended or been abandoned.
+// Makes the descriptor that wakes the dialog's thread for queued calls (nullptr), or says why
+// it cannot be had; starts serving them (the driver just opened); drops the calls left when a
+// dialog ends: their threads have ended or been abandoned.
+const char* MakeCallsWake();
 void StartServingCalls();
 void DropQueuedCalls();
 
@@ -122,8 +124,9 @@ struct Box {
 void CloseCallersBoxes(Dialog* dialog);
 
 // Termination signals (SIGTERM, SIGHUP, SIGINT) as a confirmed stop: blocked in the calling
-// thread and every thread it starts afterwards, then read on the dialog's thread.
-void BlockTerminationSignals();
+// thread and every thread it starts afterwards, with a descriptor to read them from (nullptr,
+// or why it cannot be had), then read on the dialog's thread.
+const char* BlockTerminationSignals();
 void WatchTerminationSignals();
 // Answers the boxes open on the dialog's thread (the stop question) as Yes, or OK, would;
 // false when none was open. Dialog's thread only.

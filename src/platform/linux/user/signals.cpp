@@ -31,16 +31,22 @@ void OnTerminationSignal(int fd) {
 
 }  // namespace
 
-void BlockTerminationSignals() {
+namespace {
+
+int SignalFd = -1;
+
+}  // namespace
+
+// Blocked only once they can be read: without the descriptor they would be neither delivered
+// nor seen, and the program could be stopped by nothing but SIGKILL.
+const char* BlockTerminationSignals() {
   sigset_t set = TerminationSignals();
+  if (SignalFd < 0) SignalFd = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+  if (SignalFd < 0) return "no descriptor for the termination signals (signalfd)";
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  return nullptr;
 }
 
-void WatchTerminationSignals() {
-  sigset_t set = TerminationSignals();
-  int fd = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
-  if (fd < 0) return;
-  Driver().WatchDescriptor(fd, OnTerminationSignal);
-}
+void WatchTerminationSignals() { Driver().WatchDescriptor(SignalFd, OnTerminationSignal); }
 
 }  // namespace platform

@@ -20,10 +20,15 @@ const UserDriver& Driver() { return *Chosen; }
 
 bool OnDialogThread() { return DialogThread.load() == std::this_thread::get_id(); }
 
+// On the dialog's thread, before a driver or the worker starts a thread of its own, so that
+// every thread of the process blocks the termination signals.
+const char* PrepareUserSide() {
+  if (const char* why = BlockTerminationSignals()) return why;
+  return MakeCallsWake();
+}
+
 bool EnsureUserSide() {
-  // On the dialog's thread, before a driver or the worker starts a thread of its own, so that
-  // every thread of the process blocks them.
-  BlockTerminationSignals();
+  if (PrepareUserSide() != nullptr) return false;
   if (Chosen == nullptr && Choose != nullptr) Chosen = Choose();
   if (Chosen == nullptr) return false;
   if (DialogThread.load() != std::this_thread::get_id()) {

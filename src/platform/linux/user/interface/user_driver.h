@@ -129,6 +129,10 @@ struct UserDriver {
 // How the entry point chooses the driver: called once, on the thread that opens the first
 // dialog; returns an opened driver, or nullptr after saying why on stderr.
 void SetDriverChoice(const UserDriver* (*choose)());
+// What the user side needs before any dialog, had on the thread that will open them, before
+// any other thread starts: the termination signals blocked, and the descriptors that bring
+// them and the calls of other threads. nullptr, or why one of them cannot be had.
+const char* PrepareUserSide();
 
 // The core's entry points for a driver's input and frames; dialog's thread only.
 // A button clicked (WM_COMMAND with its identifier), Escape (IDCANCEL) and the close command

@@ -1,0 +1,105 @@
+// A system call failing at every point of a run, as a full disk, a failing drive or a lost
+// mount makes it fail: the file at hand is left as the last step done left it, the run goes on
+// to the next file, and the record names the file and what failed.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "common/failure_record.h"
+#include "common/run_state.h"
+#include "filelist/filelist.h"
+#include "support/check.h"
+#include "support/files.h"
+#include "support/recorder.h"
+#include "tagremoval/tagremoval.h"
+#include "trace.h"
+#include "worker/worker.h"
+
+using files::Bytes;
+
+namespace {
+
+constexpr int kFiles = 3;
+constexpr uint32_t kTagSize = 5000;  // two writes of zeros: a fault can fall between them
+const Bytes Audio = files::Pattern(3000);
+const Bytes Original = files::Join(
+    {files::Id3v2Header(kTagSize), files::Pattern(kTagSize, 7), Audio, files::Trailer()});
+const Bytes TrailerCut(Original.begin(), Original.end() - 128);
+
+// What a file may be after a fault: untouched, cut of its trailer, or cut with a front part of
+// its tag region zeroed (a write cut short stops anywhere); when no fault touched it, cleaned.
+bool EndedAsAStepLeftIt(const Bytes& now) {
+  if (now == Original) return true;
+  if (now.size() != TrailerCut.size()) return false;
+  size_t zeroed = 0;
+  while (zeroed < kTagSize + 10 && now[zeroed] == 0) ++zeroed;
+  return std::equal(now.begin() + static_cast<std::ptrdiff_t>(zeroed), now.end(),
+                    TrailerCut.begin() + static_cast<std::ptrdiff_t>(zeroed));
+}
+
+Bytes Cleaned() {
+  Bytes cleaned = TrailerCut;
+  std::fill(cleaned.begin(), cleaned.begin() + kTagSize + 10, 0);
+  return cleaned;
+}
+
+// Runs the worker over the files, named one by one, with the fault injected.
+void RunWith(const std::vector<std::string>& paths, const trace::Fault& fault) {
+  for (const std::string& path : paths) files::Write(path, Original);
+  recorder::Reset();
+  FileListClear();
+  ClearFailures();
+  DialogWindow = recorder::Dialog;
+  StopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::vector<const char*> list;
+  for (const std::string& path : paths) list.push_back(path.c_str());
+  list.push_back(nullptr);
+  trace::Reset();
+  trace::Injected = fault;
+  WorkerThreadProc(list.data());
+  trace::Reset();
+  CloseHandle(StopEvent);
+  StopEvent = nullptr;
+}
+
+}  // namespace
+
+TEST(EachFaultEndsOnlyItsFileAndIsRecordedWithItsPath) {
+  files::TempFolder folder;
+  std::vector<std::string> paths;
+  for (int i = 0; i < kFiles; ++i) paths.push_back(folder.Text("f" + std::to_string(i) + ".mp3"));
+  // Per file: one open, four moves, two reads, one cut, two writes.
+  const struct {
+    const char* call;
+    int perFile;
+  } kCalls[] = {{"CreateFileA", 1},
+                {"SetFilePointerEx", 4},
+                {"ReadFile", 2},
+                {"SetEndOfFile", 1},
+                {"WriteFile", 2}};
+  for (const auto& kind : kCalls) {
+    for (int nth = 1; nth <= kind.perFile * kFiles; ++nth) {
+      for (bool shortWrite : {false, true}) {
+        if (shortWrite && std::string(kind.call) != "WriteFile") continue;
+        RunWith(paths, {kind.call, nth, ERROR_READ_FAULT, shortWrite});
+        int hit = (nth - 1) / kind.perFile;
+        std::string what = std::string(kind.call) + " #" + std::to_string(nth);
+        for (int i = 0; i < kFiles; ++i) {
+          Bytes now = files::Read(paths[static_cast<size_t>(i)]);
+          if (i == hit ? !EndedAsAStepLeftIt(now) : now != Cleaned()) {
+            check::Fail(__FILE__, __LINE__, what + ": file " + std::to_string(i));
+          }
+        }
+        std::string report = FailureReport();
+        std::string named = "\n" + paths[static_cast<size_t>(hit)] + ": ";
+        if (FailureCount() != 1 || report.find(named) == std::string::npos) {
+          check::Fail(__FILE__, __LINE__, what + ": recorded as " + report);
+        }
+        if (!shortWrite && report.find(": Input/output error") == std::string::npos) {
+          check::Fail(__FILE__, __LINE__, what + ": no system reason in " + report);
+        }
+      }
+    }
+  }
+  ClearFailures();
+}
