@@ -20,6 +20,7 @@ test_packages=(
   xvfb xdotool x11-apps imagemagick fonts-dejavu-core fonts-wqy-microhei strace
   mpg123 lame sox id3v2 python3-mutagen eyed3
   weston qt6-wayland
+  fuse3 libfuse3-dev
 )
 bench_packages=(time)
 players_packages=(ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-good)
