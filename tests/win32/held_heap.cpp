@@ -7,7 +7,7 @@
 #include "common/run_state.h"
 #include "tagremoval/tagremoval.h"
 
-void RemoveTags(LPCSTR) {
+RemovalOutcome RemoveTags(LPCSTR) {
   HeapLock(reinterpret_cast<HANDLE>(_get_heap_handle()));
   SetEvent(StopEvent);
   PostMessageA(DialogWindow, kFinishMessage, 0, 0);

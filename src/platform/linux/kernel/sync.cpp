@@ -100,7 +100,7 @@ void RunThread(Thread* thread, LPTHREAD_START_ROUTINE start, LPVOID parameter) {
 // call. Program code between two calls takes microseconds; a thread still going after this is
 // inside a system call that does not return (an open on a hung network mount) and is given
 // up: the process's end takes it, as the kernel ends a thread in a killable wait.
-constexpr auto kStopWait = std::chrono::milliseconds(500);
+constexpr auto kStopWait = std::chrono::milliseconds(250);
 // Set once a thread was given up: from then on no event is freed, since that thread may come
 // back out of its call and look at one before it stops.
 std::atomic<bool> ThreadGivenUp{false};
@@ -129,6 +129,7 @@ void LetFilesFinish() {
   auto until = std::chrono::steady_clock::now() + kFileFinishAtExit;
   std::lock_guard<std::mutex> live(LiveLock);
   for (Thread* thread : LiveThreads) {
+    if (thread->abandoned.load()) continue;  // stopped already, or given up in a system call
     std::unique_lock<std::mutex> lock(thread->lock);
     thread->ended.wait_until(lock, until, [thread] { return thread->stopped; });
   }
