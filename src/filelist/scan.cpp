@@ -14,9 +14,9 @@ struct FolderIdentity {
 
 // A folder whose enumeration is under way: its names start at base in the scan's path text.
 struct OpenFolder {
-  HANDLE Find;
-  FolderIdentity Identity;
-  size_t Base;
+  HANDLE find;
+  FolderIdentity identity;
+  size_t base;
 };
 
 // The folders the scan is inside right now, from the top one down, each with its enumeration
@@ -42,8 +42,8 @@ bool ReadIdentity(const std::string& folder, FolderIdentity* identity) {
 
 bool IsOpenFolder(const FolderIdentity& identity) {
   for (const OpenFolder& open : OpenFolders) {
-    if (open.Identity.Volume == identity.Volume && open.Identity.IndexHigh == identity.IndexHigh &&
-        open.Identity.IndexLow == identity.IndexLow) {
+    if (open.identity.Volume == identity.Volume && open.identity.IndexHigh == identity.IndexHigh &&
+        open.identity.IndexLow == identity.IndexLow) {
       return true;
     }
   }
@@ -101,8 +101,8 @@ bool EnterFolder(std::string& path, WIN32_FIND_DATAA* entry) {
   size_t base = path.size();
   path += "*.*";
   OpenFolders.push_back({INVALID_HANDLE_VALUE, identity, base});
-  OpenFolders.back().Find = FindFirstEntry(path, entry);
-  if (OpenFolders.back().Find != INVALID_HANDLE_VALUE) return true;
+  OpenFolders.back().find = FindFirstEntry(path, entry);
+  if (OpenFolders.back().find != INVALID_HANDLE_VALUE) return true;
   OpenFolders.pop_back();
   return false;
 }
@@ -111,8 +111,8 @@ bool EnterFolder(std::string& path, WIN32_FIND_DATAA* entry) {
 // enumeration has ended; false once the outermost one has ended.
 bool NextEntry(WIN32_FIND_DATAA* entry) {
   while (!OpenFolders.empty()) {
-    if (FindNextEntry(OpenFolders.back().Find, entry)) return true;
-    FindClose(OpenFolders.back().Find);
+    if (FindNextEntry(OpenFolders.back().find, entry)) return true;
+    FindClose(OpenFolders.back().find);
     OpenFolders.pop_back();
   }
   return false;
@@ -122,7 +122,7 @@ bool NextEntry(WIN32_FIND_DATAA* entry) {
 // entered. True when one was: entry then holds that folder's first entry.
 bool TakeEntry(std::string& path, WIN32_FIND_DATAA* entry) {
   int length = lstrlenA(entry->cFileName);
-  path.resize(OpenFolders.back().Base);
+  path.resize(OpenFolders.back().base);
   path.append(entry->cFileName, static_cast<size_t>(length));
   if ((entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && entry->cFileName[0] != '.') {
     return EnterFolder(path, entry);
@@ -134,7 +134,7 @@ bool TakeEntry(std::string& path, WIN32_FIND_DATAA* entry) {
 // Closes the enumerations a scan left open when it was cut short by an exception.
 struct CloseOpenFolders {
   ~CloseOpenFolders() {
-    for (const OpenFolder& open : OpenFolders) FindClose(open.Find);
+    for (const OpenFolder& open : OpenFolders) FindClose(open.find);
     OpenFolders.clear();
   }
 };

@@ -20,53 +20,53 @@ bool IsSeparator(char byte) { return byte == ' ' || byte == '\t'; }
 // Where an argument is read from and where what it stands for is written. Nothing read stands
 // for more bytes than it takes, so the writing never overtakes the reading.
 struct Cursor {
-  char* In;
-  char* Out;
-  bool Quoted;
+  char* in;
+  char* out;
+  bool quoted;
 };
 
 // A run of backslashes: before a quote half of them stay, and an odd one out makes the quote a
 // literal one; anywhere else all of them stay.
 void ReadBackslashes(Cursor& at) {
   size_t count = 0;
-  while (at.In[count] == '\\') ++count;
-  bool beforeQuote = at.In[count] == '"';
+  while (at.in[count] == '\\') ++count;
+  bool beforeQuote = at.in[count] == '"';
   size_t kept = beforeQuote ? count / 2 : count;
-  std::memset(at.Out, '\\', kept);
-  at.Out += kept;
-  at.In += count;
+  std::memset(at.out, '\\', kept);
+  at.out += kept;
+  at.in += count;
   if (beforeQuote && count % 2 == 1) {
-    *at.Out++ = '"';
-    ++at.In;
+    *at.out++ = '"';
+    ++at.in;
   }
 }
 
 // A quote that no backslash makes literal opens or closes the quotes; inside them, a second
 // quote right after it is a literal quote, and the quotes are closed.
 void ReadQuote(Cursor& at) {
-  ++at.In;
-  if (at.Quoted && *at.In == '"') {
-    *at.Out++ = '"';
-    ++at.In;
-    at.Quoted = false;
+  ++at.in;
+  if (at.quoted && *at.in == '"') {
+    *at.out++ = '"';
+    ++at.in;
+    at.quoted = false;
   } else {
-    at.Quoted = !at.Quoted;
+    at.quoted = !at.quoted;
   }
 }
 
 void ReadCharacter(Cursor& at, UINT codePage) {
-  bool pair = IsDBCSLeadByteEx(codePage, static_cast<unsigned char>(*at.In)) && at.In[1] != '\0';
-  *at.Out++ = *at.In++;
-  if (pair) *at.Out++ = *at.In++;
+  bool pair = IsDBCSLeadByteEx(codePage, static_cast<unsigned char>(*at.in)) && at.in[1] != '\0';
+  *at.out++ = *at.in++;
+  if (pair) *at.out++ = *at.in++;
 }
 
 // Reads one argument, up to a blank or tab outside quotes or the end of the text.
 void ReadArgument(Cursor& at, UINT codePage) {
-  at.Quoted = false;
-  while (*at.In != '\0' && (at.Quoted || !IsSeparator(*at.In))) {
-    if (*at.In == '\\') {
+  at.quoted = false;
+  while (*at.in != '\0' && (at.quoted || !IsSeparator(*at.in))) {
+    if (*at.in == '\\') {
       ReadBackslashes(at);
-    } else if (*at.In == '"') {
+    } else if (*at.in == '"') {
       ReadQuote(at);
     } else {
       ReadCharacter(at, codePage);
@@ -99,14 +99,14 @@ std::vector<LPCSTR> SplitArguments(LPSTR text, UINT codePage) {
   std::vector<LPCSTR> arguments;
   Cursor at = {text, text, false};
   for (;;) {
-    while (IsSeparator(*at.In)) ++at.In;
-    if (*at.In == '\0') return arguments;
-    arguments.push_back(at.Out);
+    while (IsSeparator(*at.in)) ++at.in;
+    if (*at.in == '\0') return arguments;
+    arguments.push_back(at.out);
     ReadArgument(at, codePage);
-    bool last = *at.In == '\0';
-    *at.Out++ = '\0';
+    bool last = *at.in == '\0';
+    *at.out++ = '\0';
     if (last) return arguments;
-    ++at.In;
+    ++at.in;
   }
 }
 
