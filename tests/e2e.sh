@@ -236,6 +236,15 @@ if "$wine" --version >/dev/null 2>&1 && [ -f "$windows" ]; then
   check "windows dialog, such a folder as the argument: shown, Escape, No, all cleaned" \
     answered_no wname windows-names "$wine" "$windows" "$(wpath "$work/wname/音楽 坂本龍一 🎵")"
   unset LC_ALL
+  # Two arguments, each quoted by Wine for its blank: the one line Send To makes of two items.
+  mkdir -p "$work/wsend/Album one" "$work/wsend/Album two"
+  cp "$samples/v22.mp3" "$work/wsend/Album one" && cp "$samples/eyed3-v24-v1.mp3" "$work/wsend/Album two"
+  chmod -R u+w "$work/wsend"
+  timeout 60 "$wine" "$windows" "$(wpath "$work/wsend/Album one")" "$(wpath "$work/wsend/Album two")"
+  check "windows program, two folders with blanks sent at once: exit 0" test $? -eq 0
+  check "windows program, two folders with blanks sent at once: both cleaned" eval \
+    'cmp -s "$work/wsend/Album one/v22.mp3" "$work/linux/v22.mp3" &&
+     cmp -s "$work/wsend/Album two/eyed3-v24-v1.mp3" "$work/linux/eyed3-v24-v1.mp3"'
   fresh wargs
   (cd "$work/wargs" && timeout 60 "$wine" "$windows")
   check "windows program, no argument: exit 0" test $? -eq 0

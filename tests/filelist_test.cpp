@@ -7,6 +7,7 @@
 #include "filelist/filelist.h"
 #include "support/check.h"
 #include "support/files.h"
+#include "support/small_stack.h"
 #include "support/stop_event.h"
 
 namespace fs = std::filesystem;
@@ -37,6 +38,34 @@ std::vector<std::string> EnumerationOrder(const fs::path& folder) {
     names.push_back(entry.path().filename().string());
   }
   return names;
+}
+
+// Each level of a scan holds its folder's enumeration open, a descriptor on Linux, where a
+// process is commonly allowed 1024 open files: a chain of folders stays well below that.
+constexpr int kDeepestChain = 900;
+
+bool Enumerable(const std::string& folder) {
+  WIN32_FIND_DATAA entry;
+  HANDLE find = FindFirstFileExA((folder + kPathSeparator + "*.*").c_str(), FindExInfoStandard,
+                                 &entry, FindExSearchNameMatch, nullptr, 0);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  FindClose(find);
+  return true;
+}
+
+// Folders named "d", each in the one before, as deep as the platform's own calls still
+// enumerate them (a program's ANSI calls take paths up to MAX_PATH on Windows, PATH_MAX on
+// Linux) or kDeepestChain levels; returns the deepest, which holds a.mp3.
+std::string FolderChain(const std::string& top) {
+  std::string deepest = top;
+  for (int depth = 0; depth < kDeepestChain; ++depth) {
+    std::string next = deepest + kPathSeparator + "d";
+    std::error_code error;
+    if (!fs::create_directory(next, error) || !Enumerable(next)) break;
+    deepest = next;
+  }
+  Touch(deepest + kPathSeparator + "a.mp3");
+  return deepest;
 }
 
 }  // namespace
@@ -117,4 +146,17 @@ TEST(StopBeforeScanListsNothing) {
   Touch(folder.Path() / "a.mp3");
   SetEvent(StopEvent);
   CHECK(Build(folder.Text()).empty());
+}
+
+// A worker's stack is far larger, but a scan that took stack per folder level would still run
+// out of it on a deep enough tree. On Windows a test program's paths stop at MAX_PATH, about a
+// hundred levels here, which even such a scan fits in; Linux goes as deep as the chain does.
+TEST(ScanOfTheDeepestTreeNeedsNoMoreStack) {
+  constexpr size_t kSmallStack = 64 * 1024;
+  StopEventForTest stop;
+  files::TempFolder folder;
+  std::string deepest = FolderChain(folder.Text());
+  std::vector<std::string> listed;
+  CHECK(RunOnSmallStack(kSmallStack, [&] { listed = Build(folder.Text()); }));
+  CHECK(listed == std::vector<std::string>{deepest + kPathSeparator + "a.mp3"});
 }

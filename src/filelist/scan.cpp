@@ -12,9 +12,19 @@ struct FolderIdentity {
   DWORD IndexLow;
 };
 
-// The folders the scan is inside right now, from the top one down. A link or junction that
-// leads back into one of them is not entered again, which ends every cycle.
-std::vector<FolderIdentity> OpenFolders;
+// A folder whose enumeration is under way: its names start at base in the scan's path text.
+struct OpenFolder {
+  HANDLE find;
+  FolderIdentity identity;
+  size_t base;
+};
+
+// The folders the scan is inside right now, from the top one down, each with its enumeration
+// open. The stack lives here rather than in nested calls, so a tree of any depth costs the
+// thread's stack nothing, and its capacity is kept from one scan to the next. A link or
+// junction that leads back into one of these folders is not entered again, which ends every
+// cycle.
+std::vector<OpenFolder> OpenFolders;
 
 bool ReadIdentity(const std::string& folder, FolderIdentity* identity) {
   HANDLE handle =
@@ -31,9 +41,9 @@ bool ReadIdentity(const std::string& folder, FolderIdentity* identity) {
 }
 
 bool IsOpenFolder(const FolderIdentity& identity) {
-  for (const FolderIdentity& open : OpenFolders) {
-    if (open.Volume == identity.Volume && open.IndexHigh == identity.IndexHigh &&
-        open.IndexLow == identity.IndexLow) {
+  for (const OpenFolder& open : OpenFolders) {
+    if (open.identity.Volume == identity.Volume && open.identity.IndexHigh == identity.IndexHigh &&
+        open.identity.IndexLow == identity.IndexLow) {
       return true;
     }
   }
@@ -79,34 +89,66 @@ bool FindNextEntry(HANDLE find, WIN32_FIND_DATAA* entry) {
   return false;
 }
 
-// Lists one enumeration's entries; the folder text ends in the separator at base.
-void ScanEntries(HANDLE find, WIN32_FIND_DATAA* entry, std::string& folder, size_t base) {
-  do {
-    int length = lstrlenA(entry->cFileName);
-    folder.resize(base);
-    folder.append(entry->cFileName, static_cast<size_t>(length));
-    if ((entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && entry->cFileName[0] != '.') {
-      ScanFolder(folder);
-    } else if (HasMp3Suffix(entry->cFileName, length)) {
-      FileListAppend(folder.c_str(), folder.size());
-    }
-  } while (FindNextEntry(find, entry));
+// Enters the folder the path text names, unless a stop was requested, it cannot be read or
+// enumerated, or the scan is inside it already: its enumeration is pushed, with its first entry
+// in entry. The path text is left with the separator and the pattern appended. The stack grows
+// before the enumeration opens, so that growing it cannot fail with a handle in hand.
+bool EnterFolder(std::string& path, WIN32_FIND_DATAA* entry) {
+  if (StopRequested()) return false;
+  FolderIdentity identity;
+  if (!ReadIdentity(path, &identity) || IsOpenFolder(identity)) return false;
+  path += kPathSeparator;
+  size_t base = path.size();
+  path += "*.*";
+  OpenFolders.push_back({INVALID_HANDLE_VALUE, identity, base});
+  OpenFolders.back().find = FindFirstEntry(path, entry);
+  if (OpenFolders.back().find != INVALID_HANDLE_VALUE) return true;
+  OpenFolders.pop_back();
+  return false;
 }
+
+// Moves entry on to the next entry of the innermost folder, leaving every folder whose
+// enumeration has ended; false once the outermost one has ended.
+bool NextEntry(WIN32_FIND_DATAA* entry) {
+  while (!OpenFolders.empty()) {
+    if (FindNextEntry(OpenFolders.back().find, entry)) return true;
+    FindClose(OpenFolders.back().find);
+    OpenFolders.pop_back();
+  }
+  return false;
+}
+
+// Takes the entry at hand in the innermost open folder: a matching file is listed, a folder is
+// entered. True when one was: entry then holds that folder's first entry.
+bool TakeEntry(std::string& path, WIN32_FIND_DATAA* entry) {
+  int length = lstrlenA(entry->cFileName);
+  path.resize(OpenFolders.back().base);
+  path.append(entry->cFileName, static_cast<size_t>(length));
+  if ((entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && entry->cFileName[0] != '.') {
+    return EnterFolder(path, entry);
+  }
+  if (HasMp3Suffix(entry->cFileName, length)) FileListAppend(path.c_str(), path.size());
+  return false;
+}
+
+// Closes the enumerations a scan left open when it was cut short by an exception.
+struct CloseOpenFolders {
+  ~CloseOpenFolders() {
+    for (const OpenFolder& open : OpenFolders) FindClose(open.find);
+    OpenFolders.clear();
+  }
+};
 
 }  // namespace
 
+// A folder is entered where its enumeration met it, so its whole subtree is listed at that
+// position, and the folder it was met in goes on once that subtree has ended. One entry record
+// and one path text serve every level: each name is written over the path after its folder's
+// base.
 void ScanFolder(std::string folder) {
-  if (StopRequested()) return;
-  FolderIdentity identity;
-  if (!ReadIdentity(folder, &identity) || IsOpenFolder(identity)) return;
-  folder += kPathSeparator;
-  size_t base = folder.size();
-  folder += "*.*";
+  CloseOpenFolders closer;
   WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstEntry(folder, &entry);
-  if (find == INVALID_HANDLE_VALUE) return;
-  OpenFolders.push_back(identity);
-  ScanEntries(find, &entry, folder, base);
-  OpenFolders.pop_back();
-  FindClose(find);
+  if (!EnterFolder(folder, &entry)) return;
+  while (TakeEntry(folder, &entry) || NextEntry(&entry)) {
+  }
 }
