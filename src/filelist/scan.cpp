@@ -1,5 +1,6 @@
 #include <vector>
 
+#include "common/failure_record.h"
 #include "common/run_state.h"
 #include "filelist/filelist.h"
 
@@ -89,6 +90,17 @@ bool FindNextEntry(HANDLE find, WIN32_FIND_DATAA* entry) {
   return false;
 }
 
+// A folder that could not be read holds files that were not changed: it is recorded, with the
+// system's reason. An enumeration that simply ended, or found nothing (an empty drive's root
+// has not even "." and ".."), is no failure.
+void RecordUnreadFolder(const std::string& path, size_t length, LPCSTR what) {
+  DWORD error = GetLastError();
+  if (error == ERROR_NO_MORE_FILES || error == ERROR_FILE_NOT_FOUND || error == ERROR_MORE_DATA) {
+    return;
+  }
+  RecordFailure(path.substr(0, length).c_str(), what, error);
+}
+
 // Enters the folder the path text names, unless a stop was requested, it cannot be read or
 // enumerated, or the scan is inside it already: its enumeration is pushed, with its first entry
 // in entry. The path text is left with the separator and the pattern appended. The stack grows
@@ -96,22 +108,29 @@ bool FindNextEntry(HANDLE find, WIN32_FIND_DATAA* entry) {
 bool EnterFolder(std::string& path, WIN32_FIND_DATAA* entry) {
   if (StopRequested()) return false;
   FolderIdentity identity;
-  if (!ReadIdentity(path, &identity) || IsOpenFolder(identity)) return false;
+  if (!ReadIdentity(path, &identity)) {
+    RecordUnreadFolder(path, path.size(), "could not be read");
+    return false;
+  }
+  if (IsOpenFolder(identity)) return false;
+  size_t length = path.size();
   path += kPathSeparator;
   size_t base = path.size();
   path += "*.*";
   OpenFolders.push_back({INVALID_HANDLE_VALUE, identity, base});
   OpenFolders.back().find = FindFirstEntry(path, entry);
   if (OpenFolders.back().find != INVALID_HANDLE_VALUE) return true;
+  RecordUnreadFolder(path, length, "could not be read");
   OpenFolders.pop_back();
   return false;
 }
 
 // Moves entry on to the next entry of the innermost folder, leaving every folder whose
 // enumeration has ended; false once the outermost one has ended.
-bool NextEntry(WIN32_FIND_DATAA* entry) {
+bool NextEntry(const std::string& path, WIN32_FIND_DATAA* entry) {
   while (!OpenFolders.empty()) {
     if (FindNextEntry(OpenFolders.back().find, entry)) return true;
+    RecordUnreadFolder(path, OpenFolders.back().base - 1, "could not be read to its end");
     FindClose(OpenFolders.back().find);
     OpenFolders.pop_back();
   }
@@ -149,6 +168,6 @@ void ScanFolder(std::string folder) {
   CloseOpenFolders closer;
   WIN32_FIND_DATAA entry;
   if (!EnterFolder(folder, &entry)) return;
-  while (TakeEntry(folder, &entry) || NextEntry(&entry)) {
+  while (TakeEntry(folder, &entry) || NextEntry(folder, &entry)) {
   }
 }

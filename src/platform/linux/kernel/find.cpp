@@ -1,4 +1,5 @@
 // Folder enumeration over opendir(3) and readdir(3).
+#include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fnmatch.h>
@@ -31,7 +32,10 @@ DWORD EntryAttributes(DIR* folder, const dirent* entry) {
 // The next matching entry. A name too long for cFileName fails with ERROR_MORE_DATA and is
 // passed over, as on Windows (no Linux file system here holds one: names end at 255 bytes).
 bool NextEntry(Find* find, LPWIN32_FIND_DATAA data) {
-  while (const dirent* entry = readdir(find->folder)) {
+  for (;;) {
+    errno = 0;
+    const dirent* entry = readdir(find->folder);
+    if (entry == nullptr) break;
     if (!find->pattern.empty() && fnmatch(find->pattern.c_str(), entry->d_name, 0) != 0) continue;
     size_t length = std::strlen(entry->d_name);
     if (length >= sizeof data->cFileName) {
@@ -42,7 +46,12 @@ bool NextEntry(Find* find, LPWIN32_FIND_DATAA data) {
     data->dwFileAttributes = EntryAttributes(find->folder, entry);
     return true;
   }
-  SetLastError(ERROR_NO_MORE_FILES);
+  // readdir(3) leaves errno alone at the end and sets it when the folder cannot be read on.
+  if (errno != 0) {
+    SetLastErrorFromErrno();
+  } else {
+    SetLastError(ERROR_NO_MORE_FILES);
+  }
   return false;
 }
 
@@ -69,7 +78,7 @@ HANDLE WINAPI FindFirstFileExA(LPCSTR pattern, FINDEX_INFO_LEVELS level, LPVOID 
   const char* match = slash == nullptr ? pattern : slash + 1;
   DIR* handle = opendir(folder.c_str());
   if (handle == nullptr) {
-    SetLastError(ERROR_NO_MORE_FILES);
+    SetLastErrorFromErrno();
     return INVALID_HANDLE_VALUE;
   }
   Find* find = new Find{{Kind::Find}, handle, {}};
