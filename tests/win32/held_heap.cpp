@@ -11,5 +11,5 @@ RemovalOutcome RemoveTags(LPCSTR) {
   HeapLock(reinterpret_cast<HANDLE>(_get_heap_handle()));
   SetEvent(StopEvent);
   PostMessageA(DialogWindow, kFinishMessage, 0, 0);
-  Sleep(INFINITE);
+  for (;;) Sleep(INFINITE);
 }
