@@ -12,8 +12,9 @@ MODEL is the rules' model as a program (expected_after): what each file must bec
   run left alone cleans every file and ends with 0.
 - Hostile trees: special files named *.mp3, a folder named x.mp3, links to a parent and link
   loops, a 2000-level deep tree, a folder it cannot read and a file it cannot write (run as an
-  unprivileged user), odd names, files that grow and shrink during the run. Nothing crashes or
-  hangs, and each file ends as the rules say.
+  unprivileged user with --no-dialog, and a path that names nothing), odd names, files that
+  grow and shrink during the run. Nothing crashes or hangs, each file ends as the rules say, and
+  each file it could not change is named on stderr with why, with exit code 2.
 """
 import os
 import random
