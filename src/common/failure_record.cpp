@@ -12,16 +12,32 @@ constexpr size_t kReasonBytes = 256;
 constexpr char kCutMark[] = "...";
 constexpr char kLinePrefix[] = "vardel: ";
 
+constexpr char kCountLine[] = "%lu files could not be changed:";
+constexpr char kFailureLine[] = "\n%s: %s";
+constexpr char kMoreLine[] = "\nand %lu more.";
+// Room for the count, a line per kept failure and the rest, numbers at their widest.
+constexpr size_t kNumberBytes = 10;
+constexpr size_t kReportBytes =
+    sizeof kCountLine + kNumberBytes +
+    kKeptFailures * (sizeof kFailureLine + kKeptPathBytes + kReasonBytes) + sizeof kMoreLine +
+    kNumberBytes;
+
 struct KeptFailure {
   char path[kKeptPathBytes];
   char reason[kReasonBytes];
 };
 
 KeptFailure Kept[kKeptFailures];
-// Kept is filled before Recorded counts an entry, so a reader sees only whole entries.
+// Total counts a failure first; Kept is filled before Recorded counts it, so a reader (after a
+// forced end, perhaps in the middle of a recording) sees only whole entries and never fewer in
+// all than it is shown.
 std::atomic<DWORD> Recorded{0};
 std::atomic<DWORD> Total{0};
-char Report[kKeptFailures * (kKeptPathBytes + kReasonBytes + 2) + 128];
+char Report[kReportBytes];
+
+// A byte that continues a UTF-8 character (10xxxxxx), where a cut must not start.
+constexpr unsigned char kContinuationMask = 0xC0;
+constexpr unsigned char kContinuation = 0x80;
 
 // The system's text for an error, without the line break and full stop Windows ends it with.
 void SystemText(DWORD error, char* text, size_t size) {
@@ -49,7 +65,7 @@ void KeepPath(LPCSTR path, char* kept) {
     return;
   }
   const char* from = path + length - (kKeptPathBytes - sizeof kCutMark);
-  while ((static_cast<unsigned char>(*from) & 0xC0) == 0x80) ++from;
+  while ((static_cast<unsigned char>(*from) & kContinuationMask) == kContinuation) ++from;
   std::snprintf(kept, kKeptPathBytes, "%s%s", kCutMark, from);
 }
 
@@ -75,13 +91,13 @@ void RecordFailure(LPCSTR path, LPCSTR what, DWORD error) {
   char reason[kReasonBytes];
   FormReason(what, error, reason);
   SayLine(path, reason);
+  Total.fetch_add(1, std::memory_order_release);
   DWORD recorded = Recorded.load(std::memory_order_relaxed);
   if (recorded < kKeptFailures) {
     KeepPath(path, Kept[recorded].path);
     std::memcpy(Kept[recorded].reason, reason, sizeof reason);
     Recorded.store(recorded + 1, std::memory_order_release);
   }
-  Total.fetch_add(1, std::memory_order_release);
 }
 
 DWORD FailureCount() { return Total.load(std::memory_order_acquire); }

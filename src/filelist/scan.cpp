@@ -91,13 +91,12 @@ bool FindNextEntry(HANDLE find, WIN32_FIND_DATAA* entry) {
 }
 
 // A folder that could not be read holds files that were not changed: it is recorded, with the
-// system's reason. An enumeration that simply ended, or found nothing (an empty drive's root
+// system's reason (an enumeration given up after names that kept not fitting says
+// ERROR_MORE_DATA). An enumeration that simply ended, or found nothing (an empty drive's root
 // has not even "." and ".."), is no failure.
 void RecordUnreadFolder(const std::string& path, size_t length, LPCSTR what) {
   DWORD error = GetLastError();
-  if (error == ERROR_NO_MORE_FILES || error == ERROR_FILE_NOT_FOUND || error == ERROR_MORE_DATA) {
-    return;
-  }
+  if (error == ERROR_NO_MORE_FILES || error == ERROR_FILE_NOT_FOUND) return;
   RecordFailure(path.substr(0, length).c_str(), what, error);
 }
 
@@ -150,12 +149,16 @@ bool TakeEntry(std::string& path, WIN32_FIND_DATAA* entry) {
   return false;
 }
 
-// Closes the enumerations a scan left open when it was cut short by an exception.
+// Closes the enumerations a scan left open: when it is cut short by an exception, and, before
+// the next scan starts, those of a worker that was ended forcibly in the middle of one.
+void CloseAll() {
+  for (const OpenFolder& open : OpenFolders) FindClose(open.find);
+  OpenFolders.clear();
+}
+
 struct CloseOpenFolders {
-  ~CloseOpenFolders() {
-    for (const OpenFolder& open : OpenFolders) FindClose(open.find);
-    OpenFolders.clear();
-  }
+  CloseOpenFolders() { CloseAll(); }
+  ~CloseOpenFolders() { CloseAll(); }
 };
 
 }  // namespace

@@ -19,11 +19,16 @@ bool SameLetters(const char* a, const char* b, size_t length) {
 }
 
 // The last component's name before any extension or stream, without the blanks Windows drops
-// from its end.
+// from its end. A lead byte of the code page takes its trail byte with it, which may be a
+// backslash's.
 void BaseName(const char* path, const char** base, size_t* length) {
   const char* name = path;
   for (const char* at = path; *at != '\0'; ++at) {
-    if (*at == '\\' || *at == '/') name = at + 1;
+    if (IsDBCSLeadByte(static_cast<BYTE>(*at)) && at[1] != '\0') {
+      ++at;
+    } else if (*at == '\\' || *at == '/') {
+      name = at + 1;
+    }
   }
   size_t end = std::strcspn(name, ".:");
   while (end > 0 && name[end - 1] == ' ') --end;

@@ -128,6 +128,7 @@ BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER
   static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
   if (!IsFileHandle(file) || origin > FILE_END) return Failed(FALSE, ERROR_INVALID_PARAMETER);
   off_t position = lseek(FdFromHandle(file), distance.QuadPart, kWhence[origin]);
+  if (position < 0 && errno == EINVAL) return Failed(FALSE, ERROR_NEGATIVE_SEEK);
   if (position < 0) return Failed(FALSE);
   if (newPosition != nullptr) newPosition->QuadPart = position;
   return TRUE;

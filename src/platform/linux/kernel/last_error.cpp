@@ -10,7 +10,8 @@ namespace {
 thread_local DWORD LastError = 0;
 
 // The system errors a file or folder call can meet, as Win32 numbers them; an errno with no
-// Win32 number of its own is carried as an application-defined code (bit 29) over the errno.
+// Win32 number of its own (or one that shares it, as EPERM would EACCES's) is carried as an
+// application-defined code (bit 29) over the errno, so that its own text is given.
 struct ErrorPair {
   int errnoValue;
   DWORD win32;
@@ -24,16 +25,14 @@ constexpr ErrorPair kErrors[] = {
     {EROFS, ERROR_WRITE_PROTECT},
     {EIO, ERROR_READ_FAULT},
     {EBUSY, ERROR_SHARING_VIOLATION},
-    {EINVAL, ERROR_NEGATIVE_SEEK},
     {ENOSPC, ERROR_DISK_FULL},
     {ENAMETOOLONG, ERROR_FILENAME_EXCED_RANGE},
 };
 constexpr DWORD kCustomerCode = 1u << 29;
+constexpr size_t kLongestErrorText = 256;
 constexpr DWORD kErrnoMask = 0xFFFFu;
 
 DWORD Win32FromErrno(int value) {
-  if (value == EPERM) return ERROR_ACCESS_DENIED;
-  if (value == ENFILE) return ERROR_TOO_MANY_OPEN_FILES;
   for (const ErrorPair& pair : kErrors) {
     if (pair.errnoValue == value) return pair.win32;
   }
@@ -70,7 +69,7 @@ DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR 
       value == 0 || buffer == nullptr || size == 0) {
     return 0;
   }
-  char text[256];
+  char text[kLongestErrorText];
   const char* said = strerror_r(value, text, sizeof text);
   int length = std::snprintf(buffer, size, "%s", said);
   return length < 0 || static_cast<DWORD>(length) >= size ? 0 : static_cast<DWORD>(length);

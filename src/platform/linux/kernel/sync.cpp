@@ -83,7 +83,6 @@ void CountReturned(Thread* thread);
 void RunThread(Thread* thread, LPTHREAD_START_ROUTINE start, LPVOID parameter) {
   CurrentThread = thread;
   DWORD code = start(parameter);
-  CountReturned(thread);
   {
     std::lock_guard<std::mutex> lock(thread->lock);
     thread->stopped = true;
@@ -93,6 +92,9 @@ void RunThread(Thread* thread, LPTHREAD_START_ROUTINE start, LPVOID parameter) {
     }
   }
   thread->ended.notify_all();
+  // After it is stopped, for the process's end may be waiting for that under the live list's
+  // lock; and before it may be freed, for that wait looks at it.
+  CountReturned(thread);
   Release(thread);
 }
 
@@ -135,11 +137,16 @@ void LetFilesFinish() {
   }
 }
 
-void CountLive(Thread* thread) {
+bool CountLive(Thread* thread) {
   static std::once_flag atExit;
   std::call_once(atExit, [] { std::atexit(LetFilesFinish); });
   std::lock_guard<std::mutex> live(LiveLock);
-  LiveThreads.push_back(thread);
+  try {
+    LiveThreads.push_back(thread);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
 }
 
 void CountReturned(Thread* thread) {
@@ -223,7 +230,11 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
     return nullptr;
   }
   thread->kind = Kind::Thread;
-  CountLive(thread);
+  if (!CountLive(thread)) {
+    delete thread;
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   try {
     std::thread(RunThread, thread, start, parameter).detach();
   } catch (const std::system_error&) {

@@ -15,6 +15,8 @@
 namespace platform {
 namespace {
 
+int SignalFd = -1;
+
 sigset_t TerminationSignals() {
   sigset_t set;
   sigemptyset(&set);
@@ -28,12 +30,6 @@ void OnTerminationSignal(int fd) {
   while (read(fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) continue;
   StopOpenDialogs();
 }
-
-}  // namespace
-
-namespace {
-
-int SignalFd = -1;
 
 }  // namespace
 

@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -16,12 +19,15 @@ namespace {
 std::atomic<bool> KeyboardFollowed{false};
 std::atomic<bool> ShiftDown{false};
 
+// How long opening the keyboard waits for the first reading of the Shift state.
+constexpr auto kFirstReadingWait = std::chrono::seconds(1);
+
 // The X server went away (it ended, or an ssh -X session dropped). Xlib's default, and a
-// toolkit's handler that calls it, would end the whole process from this thread, perhaps in the
-// middle of a file's change; instead Shift counts as never held from now on and this thread,
-// which nothing waits for, stops here for good. The connection is ours alone, so nothing else
-// waits on its lock.
-Display* KeyboardDisplay = nullptr;
+// toolkit's handler that calls it, would end the whole process from the thread that met the
+// loss, perhaps in the middle of a file's change. Our connection is used by the keyboard's own
+// thread alone, from its opening on, so that is where its loss is met: Shift counts as never
+// held from then on and that thread, which nothing waits for, stops there for good.
+std::atomic<Display*> KeyboardDisplay{nullptr};
 XIOErrorHandler OthersHandler = nullptr;  // the toolkit's, for its own connections
 
 void KeyboardLost(Display*, void*) {
@@ -33,14 +39,41 @@ void KeyboardLost(Display*, void*) {
 // The handler is one for the whole process: ours returns for our connection, so that its exit
 // handler above runs, and leaves every other one to the handler that was there before.
 int OnConnectionLost(Display* display) {
-  if (display != KeyboardDisplay && OthersHandler != nullptr) return OthersHandler(display);
+  if (display != KeyboardDisplay.load() && OthersHandler != nullptr) return OthersHandler(display);
   return 0;
 }
 
-// XKB notifies every client that asks whenever the modifier keys held down change, whichever
-// window has the focus; this thread alone reads our connection and keeps the Shift state.
-void FollowKeyboard(Display* display, int xkbEventBase) {
-  for (;;) {
+// Opens our connection, asks XKB for every change of the modifier keys held down (whichever
+// window has the focus), then the state as it is, which settles the opening; returns the XKB
+// event base, or -1 when there is no keyboard to follow.
+int OpenConnection(Display** opened) {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return -1;
+  KeyboardDisplay = display;
+  XSetIOErrorExitHandler(display, KeyboardLost, nullptr);
+  int opcode = 0, eventBase = 0, errorBase = 0;
+  int major = XkbMajorVersion, minor = XkbMinorVersion;
+  if (!XkbQueryExtension(display, &opcode, &eventBase, &errorBase, &major, &minor)) {
+    KeyboardDisplay = nullptr;
+    XCloseDisplay(display);
+    return -1;
+  }
+  // Asked for before the state is read, so that no change after the reading is missed.
+  XkbSelectEventDetails(display, XkbUseCoreKbd, XkbStateNotify, XkbModifierBaseMask,
+                        XkbModifierBaseMask);
+  XkbStateRec state;
+  XkbGetState(display, XkbUseCoreKbd, &state);
+  ShiftDown = (state.base_mods & ShiftMask) != 0;
+  *opened = display;
+  return eventBase;
+}
+
+void FollowKeyboard(std::promise<void> settled) {
+  Display* display = nullptr;
+  int xkbEventBase = OpenConnection(&display);
+  KeyboardFollowed = xkbEventBase >= 0;
+  settled.set_value();
+  while (display != nullptr) {
     XEvent event;
     XNextEvent(display, &event);
     if (event.type != xkbEventBase) continue;
@@ -58,32 +91,20 @@ bool X11DisplayReachable() {
   return true;
 }
 
+// Once per process: a keyboard whose display went away is not followed again.
 void X11OpenKeyboard() {
-  if (KeyboardFollowed.load()) return;
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) return;
-  int opcode = 0, eventBase = 0, errorBase = 0;
-  int major = XkbMajorVersion, minor = XkbMinorVersion;
-  if (!XkbQueryExtension(display, &opcode, &eventBase, &errorBase, &major, &minor)) {
-    XCloseDisplay(display);
-    return;
-  }
-  // Asked for before the state is read, so that no change after the reading is missed.
-  XkbSelectEventDetails(display, XkbUseCoreKbd, XkbStateNotify, XkbModifierBaseMask,
-                        XkbModifierBaseMask);
-  KeyboardDisplay = display;
-  XSetIOErrorExitHandler(display, KeyboardLost, nullptr);
-  OthersHandler = XSetIOErrorHandler(OnConnectionLost);
-  XkbStateRec state;
-  XkbGetState(display, XkbUseCoreKbd, &state);
-  ShiftDown = (state.base_mods & ShiftMask) != 0;
-  KeyboardFollowed = true;
-  try {
-    std::thread(FollowKeyboard, display, eventBase).detach();
-  } catch (const std::system_error&) {
-    KeyboardFollowed = false;  // no thread to follow it: Shift counts as never held
-    XCloseDisplay(display);
-  }
+  static std::once_flag opened;
+  std::call_once(opened, [] {
+    OthersHandler = XSetIOErrorHandler(OnConnectionLost);
+    std::promise<void> settled;
+    std::future<void> reading = settled.get_future();
+    try {
+      std::thread(FollowKeyboard, std::move(settled)).detach();
+    } catch (const std::system_error&) {
+      return;  // no thread to follow it: Shift counts as never held
+    }
+    reading.wait_for(kFirstReadingWait);
+  });
 }
 
 bool X11ShiftHeld(bool* held) {
