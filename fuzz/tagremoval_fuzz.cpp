@@ -1,12 +1,14 @@
 // libFuzzer harness: arbitrary bytes become a real file in a temporary folder, the tag remover
 // runs on it through the real file calls, and the file must then hold exactly what the rules'
 // model says. Lengths are steered towards short files and the sizes around a trailer (128)
-// and a header (10), where the boundary faults live.
+// and a header (10), and tag regions towards the end of the first chunk of zeros (4096),
+// where the boundary faults live.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -60,6 +62,23 @@ void Fail(const char* what, const Bytes& before, const Bytes& after) {
   std::abort();
 }
 
+// A valid header whose region (tag and header) ends around the first chunk's end.
+void SteerRegion(std::minstd_rand& random, uint8_t* data, size_t size) {
+  if (size < kHeaderSize) return;
+  size_t tag = sizeof ZeroBlock - kHeaderSize - kAround + random() % (2 * kAround + 1);
+  const uint8_t header[kHeaderSize] = {'I',
+                                       'D',
+                                       '3',
+                                       3,
+                                       0,
+                                       0,
+                                       static_cast<uint8_t>(tag >> 21 & 0x7F),
+                                       static_cast<uint8_t>(tag >> 14 & 0x7F),
+                                       static_cast<uint8_t>(tag >> 7 & 0x7F),
+                                       static_cast<uint8_t>(tag & 0x7F)};
+  std::memcpy(data, header, sizeof header);
+}
+
 size_t SteeredLength(std::minstd_rand& random, size_t size) {
   switch (random() % 4) {
     case 0:
@@ -81,6 +100,8 @@ extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t max
   std::minstd_rand random(seed);
   size_t length = std::min(SteeredLength(random, size), maxSize);
   for (size_t i = size; i < length; ++i) data[i] = static_cast<uint8_t>(random());
+  constexpr unsigned kOneIn = 4;
+  if (random() % kOneIn == 0) SteerRegion(random, data, length);
   return length;
 }
 

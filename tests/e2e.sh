@@ -66,6 +66,21 @@ if [ "$(id -u)" -eq 0 ]; then
     eval '[ $code -eq 1 ] && [ "$err" = "vardel: Error creating worker thread!" ]'
 fi
 
+# Too few descriptors: with none for the user side the run cannot start and says why (1); with
+# none for a folder or a file, each is named with the system's reason and the run ends with 2.
+limited() {  # limited N: --no-dialog on a fresh copy of the samples with N descriptors
+  fresh fds
+  (ulimit -n "$1" && exec "$linux" --no-dialog "$work/fds" </dev/null >/dev/null 2>"$work/fds.err")
+}
+limited 4
+code=$?
+check "--no-dialog, 4 descriptors: exit 1 and why on stderr" \
+  eval '[ $code -eq 1 ] && grep -q "cannot start: .*Too many open files" "$work/fds.err"'
+limited 5
+code=$?
+check "--no-dialog, 5 descriptors: the folder named on stderr, exit 2" \
+  eval '[ $code -eq 2 ] && grep -q "^vardel: $work/fds: could not be read: Too many open files" "$work/fds.err"'
+
 # A termination signal mid-run is the user's confirmed stop: the file at hand is finished, the
 # run ends by itself with 0, or with 1 after the grace period, and no file is left half-done.
 signalled() {  # signalled SIGNAL DIR [VAR=VALUE...]: offscreen unless the variables say else
@@ -195,6 +210,26 @@ check "linux dialog under X: Escape, No, the run ends with 0, all cleaned" \
 tree xlinux2 $linux_run
 check "linux dialog under X: Escape, Shift, Yes while Confirm is open, ends with 1" \
   stopped_at_confirm xlinux2 "$linux" "$work/xlinux2"
+
+# The X server ending mid-run is a stop: the file at hand finished, nothing half-done, the run
+# ends by itself with 0 or 1. A server of its own, so that the others' windows are not lost.
+display_lost() {
+  Xvfb :94 -screen 0 800x600x24 -noreset >/dev/null 2>&1 &
+  local server=$! code counts
+  for i in $(seq 100); do DISPLAY=:94 xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+  DISPLAY=:94 "$linux" "$work/xlost" >/dev/null 2>&1 &
+  local pid=$!
+  DISPLAY=:94 waitfor Vardel >/dev/null
+  kill -9 $server
+  timeout 10 tail --pid=$pid -f /dev/null
+  wait $pid
+  code=$?
+  read -ra counts <<<"$(states xlost)"
+  echo "  exit code $code; cleaned ${counts[0]}, untouched ${counts[1]}, other ${counts[2]}"
+  [ $code -le 1 ] && [ "${counts[1]}" -gt 0 ] && [ "${counts[2]}" -eq 0 ]
+}
+tree xlost $linux_run
+check "linux dialog under X: the X server killed mid-run ends the run, nothing half-done" display_lost
 
 if "$wine" --version >/dev/null 2>&1 && [ -f "$windows" ]; then
   fresh win; tree win/tree

@@ -6,6 +6,7 @@
 #include "common/run_state.h"
 #include "filelist/filelist.h"
 #include "support/check.h"
+#include "support/file_list.h"
 #include "support/files.h"
 #include "support/small_stack.h"
 #include "support/stop_event.h"
@@ -14,20 +15,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> Listed() {
-  std::vector<std::string> entries;
-  while (FileListCount() > 0) {
-    entries.push_back(FileListFront());
-    FileListRemoveFront();
-  }
-  return entries;
-}
-
-std::vector<std::string> Build(const std::string& path) {
-  FileListClear();
-  BuildFileList(path.c_str());
-  return Listed();
-}
+using listing::Build;
+using listing::Listed;
 
 void Touch(const fs::path& path) { files::Write(path, files::Pattern(10)); }
 
@@ -131,7 +120,7 @@ TEST(TrailingSeparatorIsDoubled) {
         std::vector<std::string>{folder.Text() + sep + sep + "a.mp3"});
 }
 
-TEST(EmptyAndUnreadableFoldersGiveNothing) {
+TEST(EmptyAndMissingFoldersGiveNothing) {
   StopEventForTest stop;
   files::TempFolder folder;
   CHECK(Build(folder.Text()).empty());

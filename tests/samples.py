@@ -134,6 +134,13 @@ def make():
     samples.append(("trailer-only-128.mp3", "cleaned", "128 bytes, all of them an ID3v1 trailer",
                     None))
 
+    # Tag regions that end just before, at and just after the first 4096-byte chunk of zeros.
+    for region in (4095, 4096, 4097):
+        title = frame("TIT2", "Title", 3)
+        write("region-%d.mp3" % region, header(3, 0, title + bytes(region - 10 - len(title))) + audio)
+        samples.append(("region-%d.mp3" % region, "cleaned",
+                        "an ID3v2.3 tag whose region (header and tag) is %d bytes" % region, (2, 3)))
+
     write("empty.mp3", b"")
     samples.append(("empty.mp3", "unchanged", "no bytes", None))
     write("shorter-than-header.mp3", b"ID3\x04\x00")

@@ -14,12 +14,16 @@ using files::Trailer;
 
 namespace {
 
-// Writes the bytes to a file, runs RemoveTags on it and returns what the file holds then.
+// Writes the bytes to a file, runs RemoveTags on it and returns what the file holds then; the
+// outcome says whether anything was changed exactly when the bytes did.
 Bytes Clean(const Bytes& before) {
   files::TempFolder folder;
   files::Write(folder.Path() / "a.mp3", before);
-  RemoveTags(folder.Text("a.mp3").c_str());
-  return files::Read(folder.Path() / "a.mp3");
+  RemovalOutcome outcome = RemoveTags(folder.Text("a.mp3").c_str());
+  Bytes after = files::Read(folder.Path() / "a.mp3");
+  RemovalResult said = after == before ? RemovalResult::kNothingToRemove : RemovalResult::kChanged;
+  if (outcome.result != said) check::Fail(__FILE__, __LINE__, "the outcome is not what was done");
+  return after;
 }
 
 Bytes Zeros(size_t size) { return Bytes(size, 0); }
@@ -94,14 +98,28 @@ TEST(SecondRunChangesNothingMore) {
   CHECK(once == Join({Zeros(310), audio}));
 }
 
-TEST(MissingPathsAndFoldersAreIgnored) {
+// What is not a file to change says so: a missing path and an empty one could not be opened,
+// a folder is not a regular file, and neither is touched.
+TEST(MissingPathsAndFoldersAreNotOpenedAndSayWhy) {
   files::TempFolder folder;
-  RemoveTags(folder.Text("missing.mp3").c_str());
-  RemoveTags("");
+  RemovalOutcome missing = RemoveTags(folder.Text("missing.mp3").c_str());
+  CHECK(missing.result == RemovalResult::kNotOpened && missing.error == ERROR_FILE_NOT_FOUND);
+  CHECK(RemoveTags("").result == RemovalResult::kNotOpened);
   std::filesystem::create_directory(folder.Path() / "x.mp3");
-  RemoveTags(folder.Text("x.mp3").c_str());
+  CHECK(RemoveTags(folder.Text("x.mp3").c_str()).result == RemovalResult::kNotRegularFile);
   CHECK(std::filesystem::is_directory(folder.Path() / "x.mp3"));
   CHECK(!std::filesystem::exists(folder.Path() / "missing.mp3"));
+}
+
+// The zeros go out in chunks of sizeof ZeroBlock: a region ending just before, at or just
+// after a chunk's end is zeroed to its last byte and not one byte further.
+TEST(RegionsAroundAChunkEndAreZeroedExactly) {
+  Bytes audio = Pattern(6000);
+  for (size_t region : {sizeof ZeroBlock - 1, sizeof ZeroBlock, sizeof ZeroBlock + 1}) {
+    Bytes tag = Pattern(region - 10, 9);
+    CHECK(Clean(Join({Id3v2Header(static_cast<uint32_t>(region - 10)), tag, audio, Trailer()})) ==
+          Join({Zeros(region), audio}));
+  }
 }
 
 TEST(FilesOfFiveGibibytesAreCleaned) {

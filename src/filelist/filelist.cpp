@@ -3,8 +3,6 @@
 #include <cstring>
 #include <vector>
 
-#include "common/run_state.h"
-
 namespace {
 
 // The paths lie back to back, NUL-terminated, in one text, so appending costs no allocation
@@ -26,7 +24,10 @@ void FileListAppend(LPCSTR path, size_t length) {
   FileList.text.push_back('\0');
 }
 
-LPCSTR FileListFront() { return FileList.text.c_str() + FileList.starts[FileList.front]; }
+LPCSTR FileListFront() {
+  if (FileListCount() == 0) return nullptr;
+  return FileList.text.c_str() + FileList.starts[FileList.front];
+}
 
 void FileListRemoveFront() {
   if (++FileList.front == FileList.starts.size()) FileListClear();

@@ -6,7 +6,7 @@
 #include "platform.h"
 
 // FileList, the process-wide first-in-first-out list of full paths (filelist.cpp), and what
-// may be done with it.
+// may be done with it. The front of an empty list is nullptr.
 void FileListAppend(LPCSTR path, size_t length);
 LPCSTR FileListFront();
 void FileListRemoveFront();

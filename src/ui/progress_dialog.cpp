@@ -14,6 +14,8 @@ BOOL OnInitDialog(HWND window, LPARAM paths) {
         CreateThread(nullptr, 0, WorkerThreadProc, reinterpret_cast<LPVOID>(paths), 0, &threadId);
   }
   if (StopEvent == nullptr || WorkerThread == nullptr) {
+    if (StopEvent != nullptr) CloseHandle(StopEvent);
+    StopEvent = nullptr;
     MessageBoxA(window, "Error creating worker thread!", nullptr, MB_ICONERROR | MB_OK);
     EndDialog(window, 1);
   }

@@ -12,6 +12,7 @@
 #include "common/run_state.h"
 #include "filelist/filelist.h"
 #include "support/check.h"
+#include "support/file_list.h"
 #include "support/files.h"
 #include "support/stop_event.h"
 #include "tagremoval/tagremoval.h"
@@ -34,13 +35,7 @@ Lines TraceRemoveTags(const std::string& path, RemovalResult* result = nullptr) 
   return calls;
 }
 
-std::vector<std::string> Build(const std::string& path) {
-  FileListClear();
-  BuildFileList(path.c_str());
-  std::vector<std::string> entries;
-  for (; FileListCount() > 0; FileListRemoveFront()) entries.push_back(FileListFront());
-  return entries;
-}
+using listing::Build;
 
 // The names in a folder that were opened (not just looked at) since the last question.
 class OpenWatch {

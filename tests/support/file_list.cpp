@@ -1,0 +1,19 @@
+#include "support/file_list.h"
+
+#include "filelist/filelist.h"
+
+namespace listing {
+
+std::vector<std::string> Listed() {
+  std::vector<std::string> entries;
+  for (; FileListCount() > 0; FileListRemoveFront()) entries.push_back(FileListFront());
+  return entries;
+}
+
+std::vector<std::string> Build(const std::string& path) {
+  FileListClear();
+  BuildFileList(path.c_str());
+  return Listed();
+}
+
+}  // namespace listing
