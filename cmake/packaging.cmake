@@ -2,7 +2,6 @@
 # folders and MP3 files), its icon in the theme's sizes, its manual page, and the files Debian
 # asks of a package. The PNG icons and the compressed pages are made by the packaging_files
 # target, which the package's build asks for, so that building the program needs no SVG renderer.
-include(GNUInstallDirs)
 set(packaging ${CMAKE_SOURCE_DIR}/packaging/linux)
 set(made ${CMAKE_BINARY_DIR}/packaging)
 set(VERSION ${PROJECT_VERSION})

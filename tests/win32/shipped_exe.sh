@@ -18,6 +18,8 @@ strings -e l "$exe" | grep -qx "$version" || fail "version $version not in the v
 strings -e l "$exe" | grep -qx "Vardel" || fail "no product name"
 strings -e l "$exe" | grep -q "MIT License" || fail "no licence in LegalCopyright"
 strings "$exe" | grep -q 'level="asInvoker"' || fail "the manifest does not ask for asInvoker"
+strings "$exe" | grep -q "name=\"Vardel\" version=\"$version.0\"" ||
+  fail "the manifest's version is not the project's"
 # Every "A" call in UTF-8 (Windows 10 1903 on), and paths past MAX_PATH where the system allows.
 strings "$exe" | grep -q '<activeCodePage[^>]*>UTF-8</activeCodePage>' ||
   fail "the manifest does not make UTF-8 the process code page"

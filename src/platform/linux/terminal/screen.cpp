@@ -117,7 +117,7 @@ void ComposeScreen(std::string& out, const DialogView& dialog, const std::vector
     out += kPlain;
     page.End();
   }
-  // The template's order from top to bottom, left to right.
+  // By the controls' places in the template, top to bottom, then left to right.
   const ControlView* order[kMaxControls];
   for (int i = 0; i < dialog.controlCount; ++i) order[i] = &dialog.controls[i];
   std::sort(order, order + dialog.controlCount, [](const ControlView* a, const ControlView* b) {

@@ -31,8 +31,9 @@ struct BoxView {
   UINT type = 0;
 };
 
-// The whole screen from its top-left corner: the caption, each control on a line of its own in
-// the template's order from top to bottom (a centred text centred, the bar across the width,
+// The whole screen from its top-left corner: the caption, each control on a line of its own,
+// ordered by its place in the template from top to bottom and left to right (a centred text
+// centred, the bar across the width,
 // the buttons at the right with the key that presses them), then each open box, the newest
 // last, with the keys that answer it. Every line is cut at the right edge and the picture at
 // the bottom one.

@@ -34,7 +34,6 @@ WindowKind KindOf(const DialogControl& control) {
 
 Dialog* MakeDialog(const DialogTemplate& layout, DLGPROC procedure) {
   auto* dialog = new Dialog;
-  dialog->layout = &layout;
   dialog->procedure = procedure;
   Record(&dialog->self, WindowKind::Dialog, 0, dialog, layout.caption);
   dialog->controlCount = layout.controlCount;
@@ -42,7 +41,6 @@ Dialog* MakeDialog(const DialogTemplate& layout, DLGPROC procedure) {
     const DialogControl& control = layout.controls[i];
     Window* window = &dialog->controls[i];
     Record(window, KindOf(control), control.id, dialog, control.text);
-    window->control = &control;
     window->index = i;
   }
   return dialog;

@@ -20,7 +20,6 @@ enum class WindowKind { Dialog, Button, Progress, Static };
 struct Window {
   WindowKind kind = WindowKind::Static;
   int id = 0;
-  const DialogControl* control = nullptr;  // the template's entry; nullptr for the dialog
   Dialog* dialog = nullptr;
   int index = kCaptionIndex;  // the driver's name for it: the control's place in the template
   std::string text;           // reserved at creation: setting a path reuses the buffer
@@ -32,7 +31,6 @@ struct Window {
 };
 
 struct Dialog {
-  const DialogTemplate* layout = nullptr;
   Window self;
   Window controls[kMaxControls];
   int controlCount = 0;
