@@ -214,7 +214,9 @@ Moment PickMoment(std::minstd_rand& random) {
 }
 
 // The rule: 0 when the worker ended within the grace period after the stop, 1 when it had to be
-// ended forcibly. Held moments know which; a free moment tells by the time the end took.
+// ended forcibly. Held moments know which; at a free moment either may come, but a forced end
+// never comes before the grace period is out, however loaded the machine (a worker that ended
+// by itself may still be seen late, so the time says nothing of a 0).
 void CheckByTheRule(Moment moment, const Outcome& outcome, const Tree& tree) {
   const auto grace = std::chrono::milliseconds(GRACE_PERIOD_MS);
   size_t files = tree.small.size() + 1;
@@ -239,7 +241,7 @@ void CheckByTheRule(Moment moment, const Outcome& outcome, const Tree& tree) {
         CHECK_EQ(CountCleaned(tree), files);
       } else {
         CHECK(outcome.result == 0 || outcome.result == 1);
-        CHECK_EQ(outcome.result == 1, outcome.end - outcome.yes >= grace);
+        if (outcome.result == 1) CHECK(outcome.end - outcome.yes >= grace);
       }
       break;
   }
