@@ -70,7 +70,8 @@ fi
 # none for a folder or a file, each is named with the system's reason and the run ends with 2.
 limited() {  # limited N: --no-dialog on a fresh copy of the samples with N descriptors
   fresh fds
-  (ulimit -n "$1" && exec "$linux" --no-dialog "$work/fds" </dev/null >/dev/null 2>"$work/fds.err")
+  # The redirections come before the limit: the shell needs descriptors of its own for them.
+  (ulimit -n "$1" && exec "$linux" --no-dialog "$work/fds") </dev/null >/dev/null 2>"$work/fds.err"
 }
 limited 4
 code=$?
@@ -133,10 +134,23 @@ fi
 # Under Xvfb, as a user would: Escape opens the question. Answered No, the run goes on and ends
 # by itself with 0. With the question open, Shift held makes the worker ask "Confirm" for its
 # next file; Yes to the question while the worker waits on that box ends the run with 1.
-Xvfb :93 -screen 0 800x600x24 -noreset >/dev/null 2>&1 &  # a reset here can end the server
-xvfb=$!
-export DISPLAY=:93
-for i in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+# Each server on a display number it finds free itself, so that two suites never share one, and
+# ended however the suite ends. No reset: a reset here can end the server.
+servers=()
+trap 'kill "${servers[@]}" 2>/dev/null' EXIT
+xserver() {  # xserver: starts an Xvfb; sets server (its process) and display, once it answers
+  local said="$work/display.$RANDOM"
+  mkfifo "$said"
+  Xvfb -displayfd 3 -screen 0 800x600x24 -noreset 3>"$said" >/dev/null 2>&1 &
+  server=$!
+  servers+=("$server")
+  read -r -t 20 display <"$said"
+  display=":$display"
+  for i in $(seq 100); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+}
+xserver
+xvfb=$server
+export DISPLAY=$display
 waitfor() {  # waitfor TITLE: the first mapped window with this title, within 20 s. One client
   # that waits, not one per poll: under load Xvfb drops some of many short-lived connections,
   # the program's among them. Mapped, because Wine names a window before it maps it.
@@ -214,12 +228,11 @@ check "linux dialog under X: Escape, Shift, Yes while Confirm is open, ends with
 # The X server ending mid-run is a stop: the file at hand finished, nothing half-done, the run
 # ends by itself with 0 or 1. A server of its own, so that the others' windows are not lost.
 display_lost() {
-  Xvfb :94 -screen 0 800x600x24 -noreset >/dev/null 2>&1 &
-  local server=$! code counts
-  for i in $(seq 100); do DISPLAY=:94 xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-  DISPLAY=:94 "$linux" "$work/xlost" >/dev/null 2>&1 &
+  local server display code counts
+  xserver
+  DISPLAY=$display "$linux" "$work/xlost" >/dev/null 2>&1 &
   local pid=$!
-  DISPLAY=:94 waitfor Vardel >/dev/null
+  DISPLAY=$display waitfor Vardel >/dev/null
   kill -9 $server
   timeout 10 tail --pid=$pid -f /dev/null
   wait $pid
