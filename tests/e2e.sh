@@ -120,9 +120,14 @@ fi
 # Under Xvfb, as a user would: Escape opens the question. With the question open, Shift held
 # makes the worker ask "Confirm" for its next file; Yes to the question while the worker waits
 # on that box ends the run with 1. Answered No, the run goes on and ends by itself with 0.
-Xvfb :93 -screen 0 800x600x24 -noreset >/dev/null 2>&1 &  # a reset here can end the server
+# A display number of its own, which the server picks: another suite may be running on this
+# machine at the same time. A reset here can end the server.
+exec {displayfd}<> <(:)
+Xvfb -displayfd $displayfd -screen 0 800x600x24 -noreset >/dev/null 2>&1 &
 xvfb=$!
-export DISPLAY=:93
+read -r -t 20 number <&$displayfd
+exec {displayfd}<&-
+export DISPLAY=:$number
 for i in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 waitfor() {  # waitfor TITLE: the first mapped window with this title, within 20 s. One client
   # that waits, not one per poll: under load Xvfb drops some of many short-lived connections,

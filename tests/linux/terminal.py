@@ -147,9 +147,15 @@ def shift_from_display(work):
     if not (shutil.which("Xvfb") and shutil.which("xdotool")):
         print("skip shift_from_display: needs Xvfb and xdotool")
         return
-    display = ":94"
-    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "640x480x24", "-noreset"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # A display number of its own, which the server picks: another suite may be running on
+    # this machine at the same time.
+    read, write = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "640x480x24",
+                             "-noreset"], pass_fds=[write], stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as numbers:
+        display = ":" + numbers.readline().strip()
     try:
         for _ in range(100):
             if subprocess.run(["xdotool", "getdisplaygeometry"], capture_output=True,
