@@ -1,6 +1,6 @@
 # Entry points for people and CI. Every target installs the packages of its tier first
 # (scripts/install-deps.sh): run for building and running, test for the suites.
-.PHONY: deps deps-package deps-test build build-win build-win64 run test test-linux test-asan test-tsan test-windows \
+.PHONY: deps deps-package deps-test build build-all build-win build-win64 run test test-linux test-asan test-tsan test-windows \
 	test-e2e test-fuzz test-deb fuzz deb samples windows-installer players bench bench-parts
 
 WINE_ENV = WINEDEBUG=-all WINEPREFIX=$(CURDIR)/build-win/wineprefix
@@ -14,13 +14,26 @@ deps-package:
 deps-test:
 	bash scripts/install-deps.sh test
 
-build: deps
-	cmake --preset linux
-	cmake --build --preset linux
+# The Linux build: the linux preset for running and the package (warnings are not errors
+# there), the ci preset, whose warnings are errors, for the suites; both in build/.
+LINUX_PRESET = linux
+test test-linux test-e2e test-deb: LINUX_PRESET = ci
 
+# The program and its modules, nothing else: no suite, no benchmark.
+build: deps
+	cmake --preset $(LINUX_PRESET)
+	cmake --build --preset $(LINUX_PRESET) --target vardel
+
+# Everything the Linux suites run.
+build-all: deps-test
+	cmake --preset $(LINUX_PRESET)
+	cmake --build --preset $(LINUX_PRESET)
+
+# The i686 build: everything where it runs here; elsewhere the shipped program alone, as the
+# suites run as x86-64.
 build-win: deps-test
 	cmake --preset windows
-	cmake --build --preset windows
+	cmake --build --preset windows $(if $(filter windows,$(WIN_PRESET)),,--target vardel)
 
 build-win64: deps-test
 	cmake --preset windows-x64
@@ -34,9 +47,10 @@ windows-installer: build-win
 run: build
 	./build/vardel $(PATH_TO_CLEAN)
 
-# A kernel without 32-bit support cannot run the i686 programs under Wine: the i686 build is
-# still made, and the same suites then run as x86-64 programs under wine64.
-CAN_RUN_32 := $(shell /usr/lib/wine/wine --version >/dev/null 2>&1 && echo yes)
+# Where the kernel does not run 32-bit programs (scripts/runs-32bit.sh), or 32-bit Wine could
+# not be installed, the i686 build is still made, and the same suites run as x86-64 programs
+# under wine64.
+CAN_RUN_32 := $(shell bash scripts/runs-32bit.sh && [ -x /usr/lib/wine/wine ] && echo yes)
 ifeq ($(CAN_RUN_32),yes)
 WIN_PRESET = windows
 WIN_EXE = build-win/vardel.exe
@@ -51,8 +65,8 @@ endif
 # Wine, the programs end to end, a short pass of the tag remover's fuzzer, and the package.
 test: deps-test test-linux test-asan test-tsan test-windows test-e2e test-fuzz test-deb
 
-test-linux: deps-test build
-	ctest --preset linux
+test-linux: build-all
+	ctest --preset $(LINUX_PRESET)
 
 test-asan: deps-test
 	cmake --preset asan
@@ -61,11 +75,11 @@ test-asan: deps-test
 
 test-tsan: deps-test
 	cmake --preset tsan
-	cmake --build --preset tsan
+	cmake --build --preset tsan --target thread_suites
 	ctest --preset tsan
 
 test-windows: build-win
-	@[ "$(WIN_PRESET)" = windows ] || echo "This kernel cannot run 32-bit programs: the Windows suites run as x86-64 under wine64."
+	@[ "$(WIN_PRESET)" = windows ] || echo "32-bit programs cannot run under Wine here: the Windows suites run as x86-64 under wine64."
 	[ "$(WIN_PRESET)" = windows ] || $(MAKE) build-win64
 	ctest --preset $(WIN_PRESET)
 
@@ -76,7 +90,7 @@ SHARED_SAMPLES = $(abspath ../shared/corpus/mutagen)
 samples: deps-test
 	/usr/bin/python3 tests/samples.py $(SAMPLES)
 
-test-e2e: build build-win samples
+test-e2e: build-all build-win samples
 	[ "$(WIN_PRESET)" = windows ] || $(MAKE) build-win64
 	cmake --build --preset $(WIN_PRESET) --target installer
 	WINEPREFIX=$(CURDIR)/$(dir $(WIN_EXE))wineprefix bash tests/e2e.sh build/vardel $(WIN_EXE) $(WIN_LOADER) $(SAMPLES) $(SHARED_SAMPLES)
@@ -84,7 +98,7 @@ test-e2e: build build-win samples
 
 # The Debian package, in build/deb/.
 deb: deps-package build
-	cmake --build --preset linux --target packaging_files
+	cmake --build --preset $(LINUX_PRESET) --target packaging_files
 	rm -rf build/deb
 	cd build && cpack
 
@@ -104,6 +118,7 @@ test-fuzz: samples
 BENCH_RUNS ?= 3
 bench: build
 	bash scripts/install-deps.sh --bench
+	cmake --build --preset linux --target bench_floor bench_scan
 	/usr/bin/python3 bench/table.py build build/bench-corpus $(BENCH_RUNS)
 
 # How players take a file after cleaning: the README's table, measured again.
@@ -113,5 +128,6 @@ players: build
 
 # The parts: the worker over the recorder, and the dialog's cost per update.
 bench-parts: build
+	cmake --build --preset linux --target bench_worker bench_dialog
 	./build/bench/bench_worker 2000
 	./build/bench/bench_dialog 2000

@@ -2,13 +2,15 @@
 """Vardel against its floor and peer taggers, as whole processes on generated corpora.
 
 Every row runs on a fresh copy of its corpus (page cache warm), RUNS times; the table shows
-the median. Columns: seconds; microseconds per file; ratio to the floor (the same file work
+the median. The rows of a corpus are paired: each round runs every row once, in turn, so that
+the machine's noise falls on all of them alike. Columns: seconds; microseconds per file; ratio to the floor (the same file work
 with direct system calls); ratio to the fastest peer tagger; the batch's own overhead per file
 for Vardel's rows, (program - start-up - floor) / files; peak RSS of the largest process; and
-how many files are still tagged afterwards, so that no row is fast by doing nothing.
+how many files are still tagged afterwards, so that no row is fast by doing nothing. Then the
+start-up table (startup.py), paired against the floor program, and the targets.
 
 usage: table.py BUILD_DIR CORPUS_DIR [RUNS [CORPORA]]
-  CORPORA: a comma-separated choice of small, songs, empty, tree (default: all)
+  CORPORA: a comma-separated choice of small, songs, empty, tree, startup (default: all)
 """
 import os
 import shlex
@@ -20,10 +22,12 @@ import time
 
 import corpus
 import idle as dialog_idle
+import startup
 
 BUILD, CORPORA = sys.argv[1], sys.argv[2]
 RUNS = int(sys.argv[3]) if len(sys.argv) > 3 else 3
-CHOSEN = sys.argv[4].split(",") if len(sys.argv) > 4 else ["small", "songs", "empty", "tree"]
+CHOSEN = (sys.argv[4].split(",") if len(sys.argv) > 4
+          else ["small", "songs", "empty", "tree", "startup"])
 START_RUNS = 7  # start-up varies more than the rows, and every overhead figure subtracts it
 WORK = os.path.join(CORPORA, "run")
 VARDEL = os.path.join(BUILD, "vardel")
@@ -77,6 +81,23 @@ def fresh_copy(name):
     subprocess.run(["cp", "-a", os.path.join(CORPORA, name), target], check=True)
     os.sync()
     return target
+
+
+def measure_paired(name, rows):
+    """Each row's median seconds, peak RSS and files still tagged over RUNS rounds on fresh
+    copies; rows: (row, make_command, env)."""
+    runs = {row: {"seconds": [], "rss": [], "codes": set()} for row, _, _ in rows}
+    for _ in range(RUNS):
+        for row, make_command, env in rows:
+            folder = fresh_copy(name)
+            elapsed, peak, code = run(make_command(folder), env)
+            runs[row]["seconds"].append(elapsed)
+            runs[row]["rss"].append(peak)
+            runs[row]["codes"].add(code)
+            runs[row]["tagged"] = count_tagged(folder)
+            shutil.rmtree(folder)
+    return {row: {"seconds": statistics.median(r["seconds"]), "rss": max(r["rss"]),
+                  "tagged": r["tagged"], "codes": r["codes"]} for row, r in runs.items()}
 
 
 def measure(name, make_command, env=None, copy=True, runs=None):
@@ -152,16 +173,18 @@ def measure_all(display):
     start["--version"] = measure("start", lambda f: [VARDEL, "--version"], envs["no dialog"],
                                  copy=False, runs=START_RUNS)["seconds"]
     for name in [name for name in ("small", "songs", "empty") if name in CHOSEN]:
-        for mode, env in envs.items():
-            figures = measure(name, vardel(mode), env)
-            figures["start"] = start[mode]
-            rows.append((name, "vardel (%s)" % mode, figures))
-        rows.append((name, "floor", measure(name, lambda f: [FLOOR, f])))
-        if name == "empty":
-            continue
-        for peer, argv in PEERS.items():
-            if shutil.which(argv[0]):
-                rows.append((name, peer, dict(measure(name, with_xargs(argv)), peer=True)))
+        paired = [("vardel (%s)" % mode, vardel(mode), env) for mode, env in envs.items()]
+        paired.append(("floor", lambda f: [FLOOR, f], None))
+        if name != "empty":
+            paired += [(peer, with_xargs(argv), None) for peer, argv in PEERS.items()
+                       if shutil.which(argv[0])]
+        figures = measure_paired(name, paired)
+        for mode in envs:
+            figures["vardel (%s)" % mode]["start"] = start[mode]
+        for peer in PEERS:
+            if peer in figures:
+                figures[peer]["peer"] = True
+        rows += [(name, row, figures[row]) for row, _, _ in paired]
     if "tree" not in CHOSEN:
         return rows, start
     rows.append(("tree", "vardel scan", measure("tree", lambda f: [SCAN, f], copy=False)))
@@ -212,10 +235,11 @@ def print_table(rows, start):
               start["--version"], START_RUNS))
 
 
-def print_targets(rows):
+def print_targets(rows, start_targets):
     """Each target's figure, where the rows it needs were measured. Beside the ratios to
     mid3v2, the floor's own ratio: what no program could beat on this machine."""
     get = {(c, r): f for c, r, f in rows}
+    rss_to_floor = lambda name: get[(name, "vardel (no dialog)")]["rss"] / get[(name, "floor")]["rss"]
     offscreen = lambda name: get[(name, "vardel (offscreen)")]
     versus_mid = lambda name, row: get[(name, "mid3v2 -D")]["seconds"] / get[(name, row)]["seconds"]
     targets = [
@@ -230,6 +254,8 @@ def print_targets(rows):
          lambda: get[("empty", "vardel (no dialog)")]["overhead"] - offscreen("empty")["overhead"],
          "<=", 0, "µs/file"),
         ("(a) mid3v2 / vardel", lambda: versus_mid("small", "vardel (offscreen)"), ">=", 5, "×"),
+        ("(a) mid3v2 / vardel --no-dialog", lambda: versus_mid("small", "vardel (no dialog)"),
+         ">=", 5, "×"),
         ("(a) mid3v2 / floor", lambda: versus_mid("small", "floor"), ">=", 5, "×"),
         ("(a) vardel / floor", lambda: offscreen("small")["x_floor"], "<=", 1.3, "×"),
         ("(b) mid3v2 / vardel", lambda: versus_mid("songs", "vardel (offscreen)"), ">=", 15, "×"),
@@ -244,7 +270,11 @@ def print_targets(rows):
          "MB"),
         ("scan / find", lambda: get[("tree", "vardel scan")]["seconds"] /
          get[("tree", "find -iname '*.mp3'")]["seconds"], "<=", 1.5, "×"),
-    ]
+    ] + [("peak RSS, --no-dialog / floor, %s" % LABELS[name][:3],
+          lambda name=name: rss_to_floor(name), "<=", 1.5, "×")
+         for name in ("small", "songs", "empty")]
+    targets += [(what, lambda value=value: value, sense, goal, unit)
+                for what, value, sense, goal, unit in start_targets]
     print("\n| target | figure | goal | |\n|---|---|---|---|")
     for what, figure, sense, goal, unit in targets:
         try:
@@ -257,18 +287,25 @@ def print_targets(rows):
 
 
 def main():
-    for name in ("small", "songs", "empty", "tree", "start"):
+    for name in [name for name in FILES if name in CHOSEN] + ["start"]:
         corpus.make(CORPORA, name)
     os.makedirs(WORK, exist_ok=True)
     with Display() as display:
         rows, start = measure_all(display)
+        starts, objects = (startup.measure(BUILD, display) if "startup" in CHOSEN
+                           else ([], None))
         envs = environments(display)
-        idle = dialog_idle.measure(VARDEL, envs["offscreen"], envs["X"], WORK,
-                                   fresh_copy("empty"))
+        idle = (dialog_idle.measure(VARDEL, envs["offscreen"], envs["X"], WORK,
+                                    fresh_copy("empty")) if "empty" in CHOSEN else {})
     derive(rows)
-    print_table(rows, start)
-    print_targets(rows)
-    print("\n| the dialog's thread, while | share of a core |\n|---|---|")
+    if rows:
+        print_table(rows, start)
+    if starts:
+        print()
+        startup.print_table(starts, objects)
+    print_targets(rows, startup.targets(starts, objects) if starts else [])
+    if idle:
+        print("\n| the dialog's thread, while | share of a core |\n|---|---|")
     for what, share in idle.items():
         print("| %s | %s |" % (what, cell(share and share * 100, "%.1f %%")))
 

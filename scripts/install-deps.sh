@@ -9,7 +9,7 @@
 # in the first tier that needs it. --bench and --players stand for bench and players.
 #
 # An index that will not update is a warning: the install that follows says what is missing.
-# 32-bit Wine is installed only where this kernel runs 32-bit programs.
+# 32-bit Wine is installed only where this kernel runs 32-bit programs (runs-32bit.sh).
 set -uo pipefail
 
 run_packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libxkbcommon-dev libx11-dev)
@@ -49,23 +49,10 @@ tier_packages() {
   done
 }
 
-# Whether this kernel runs a 32-bit x86 program: a 96-byte ELF that only exits with 42.
-runs_32bit() {
-  [ -n "${VARDEL_RUNS_32BIT:-}" ] && { [ "$VARDEL_RUNS_32BIT" = yes ]; return; }
-  local dir code
-  dir=$(mktemp -d) || return 1
-  printf '%b' '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00' \
-    '\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00' \
-    '\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00' \
-    '\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08' \
-    '\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00' \
-    '\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80' >"$dir/probe"
-  chmod +x "$dir/probe"
-  "$dir/probe" 2>/dev/null
-  code=$?
-  rm -rf "$dir"
-  [ $code -eq 42 ]
-}
+# Whether this kernel runs 32-bit programs: the probe beside this script answers.
+here=${BASH_SOURCE[0]%/*}
+[ "$here" != "${BASH_SOURCE[0]}" ] || here=.
+runs_32bit() { "$BASH" "$here/runs-32bit.sh"; }
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 

@@ -84,6 +84,9 @@ check "--no-dialog, 5 descriptors: the folder named on stderr, exit 2" \
 
 # A termination signal mid-run is the user's confirmed stop: the file at hand is finished, the
 # run ends by itself with 0, or with 1 after the grace period, and no file is left half-done.
+# The long runs share one tree of 200,000 files (about four seconds of the Linux program under
+# X here, long enough for a user's keys): each stopped run cleans a part of it, and the last
+# one, under X, cleans the rest.
 signalled() {  # signalled SIGNAL DIR [VAR=VALUE...]: offscreen unless the variables say else
   local how=("${@:3}")
   [ ${#how[@]} -gt 0 ] || how=(QT_QPA_PLATFORM=offscreen)
@@ -98,9 +101,9 @@ signalled() {  # signalled SIGNAL DIR [VAR=VALUE...]: offscreen unless the varia
   echo "  exit code $code; cleaned ${counts[0]}, untouched ${counts[1]}, other ${counts[2]}"
   [ $code -le 1 ] && [ "${counts[1]}" -gt 0 ] && [ "${counts[2]}" -eq 0 ]
 }
-tree signals 200000
+tree long 200000
 for signal in TERM HUP INT; do
-  check "linux program: SIG$signal mid-run stops it, nothing half-done" signalled $signal signals
+  check "linux program: SIG$signal mid-run stops it, nothing half-done" signalled $signal long
 done
 
 # Wayland: a headless compositor of our own and no DISPLAY. The runs have no terminal either
@@ -122,18 +125,17 @@ if [ -S "$work/xdg/vardel-e2e" ]; then
   check "linux dialog on Wayland: exit 0" test $? -eq 0
   check "linux dialog on Wayland: the samples as an offscreen run leaves them" \
     diff -r -q -x tree "$work/wayland" "$work/linux"
-  tree wsignals 100000
   check "linux dialog on Wayland: SIGTERM mid-run stops it, nothing half-done" \
-    signalled TERM wsignals -u DISPLAY -u QT_QPA_PLATFORM XDG_RUNTIME_DIR="$work/xdg" \
+    signalled TERM long -u DISPLAY -u QT_QPA_PLATFORM XDG_RUNTIME_DIR="$work/xdg" \
     WAYLAND_DISPLAY=vardel-e2e setsid
   kill "$weston"
 else
   echo "  (no Wayland compositor here (weston): the Wayland runs skipped)"
 fi
 
-# Under Xvfb, as a user would: Escape opens the question. Answered No, the run goes on and ends
-# by itself with 0. With the question open, Shift held makes the worker ask "Confirm" for its
-# next file; Yes to the question while the worker waits on that box ends the run with 1.
+# Under Xvfb, as a user would: Escape opens the question. With the question open, Shift held
+# makes the worker ask "Confirm" for its next file; Yes to the question while the worker waits
+# on that box ends the run with 1. Answered No, the run goes on and ends by itself with 0.
 # Each server on a display number it finds free itself, so that two suites never share one, and
 # ended however the suite ends. No reset: a reset here can end the server.
 servers=()
@@ -216,14 +218,10 @@ stopped_at_confirm() {  # stopped_at_confirm DIR COMMAND...
   echo "  cleaned ${counts[0]}, untouched ${counts[1]}, other ${counts[2]}"
   [ "${counts[1]}" -gt 0 ] && [ "${counts[2]}" -eq 0 ]
 }
-# Runs long enough for a user's keys: about four seconds of the Linux program under X here.
-linux_run=200000
-tree xlinux $linux_run
-check "linux dialog under X: Escape, No, the run ends with 0, all cleaned" \
-  answered_no xlinux linux-dialog "$linux" "$work/xlinux"
-tree xlinux2 $linux_run
 check "linux dialog under X: Escape, Shift, Yes while Confirm is open, ends with 1" \
-  stopped_at_confirm xlinux2 "$linux" "$work/xlinux2"
+  stopped_at_confirm long "$linux" "$work/long"
+check "linux dialog under X: Escape, No, the run ends with 0, all cleaned" \
+  answered_no long linux-dialog "$linux" "$work/long"
 
 # The X server ending mid-run is a stop: the file at hand finished, nothing half-done, the run
 # ends by itself with 0 or 1. A server of its own, so that the others' windows are not lost.
@@ -241,7 +239,7 @@ display_lost() {
   echo "  exit code $code; cleaned ${counts[0]}, untouched ${counts[1]}, other ${counts[2]}"
   [ $code -le 1 ] && [ "${counts[1]}" -gt 0 ] && [ "${counts[2]}" -eq 0 ]
 }
-tree xlost $linux_run
+tree xlost 60000  # about a second under X: killed long before its end
 check "linux dialog under X: the X server killed mid-run ends the run, nothing half-done" display_lost
 
 if "$wine" --version >/dev/null 2>&1 && [ -f "$windows" ]; then

@@ -16,6 +16,7 @@ MODEL is the rules' model as a program (expected_after): what each file must bec
   grow and shrink during the run. Nothing crashes or hangs, each file ends as the rules say, and
   each file it could not change is named on stderr with why, with exit code 2.
 """
+import glob
 import os
 import random
 import shutil
@@ -241,7 +242,9 @@ def change_while_running(grows, shrinks, stop):
 
 def hostile(work):
     root, expect, sock, grows, shrinks = hostile_tree(work)
-    shutil.copy(PROGRAM, os.path.join(work, "vardel"))
+    # The program and its modules, copied where the user nobody can run them.
+    for name in [PROGRAM] + glob.glob(os.path.join(os.path.dirname(PROGRAM), "vardel-*.so")):
+        shutil.copy(name, work)
     stop = threading.Event()
     changer = threading.Thread(target=change_while_running, args=(grows, shrinks, stop))
     changer.start()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The Debian package: lintian finds no error in it, its desktop entry is valid, and the
-# program installed from it into a scratch root cleans a small tree offscreen.
+# The Debian package: lintian finds no error in it, its desktop entry is valid, its modules are
+# in its own library folder, and the program installed from it into a scratch root cleans a
+# small tree offscreen, with the Qt module it finds there.
 #   package.sh DEB SAMPLE_FILES_DIR
 set -uo pipefail
 deb=$1 samples=$2
@@ -14,6 +15,9 @@ desktop-file-validate "$root/usr/share/applications/vardel.desktop" || fail "des
 for size in 16 22 24 32 48 64 128 256; do
   file -b "$root/usr/share/icons/hicolor/${size}x${size}/apps/vardel.png" | grep -q "$size x $size" ||
     fail "icon of $size pixels"
+done
+for module in vardel-qt.so vardel-x11.so; do
+  compgen -G "$root/usr/lib/*/vardel/$module" >/dev/null || fail "$module not in the library folder"
 done
 zcat "$root/usr/share/man/man1/vardel.1.gz" | grep -q "no undo" || fail "manual page"
 # Neither option opens anything, so both work with no display.

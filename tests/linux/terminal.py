@@ -52,6 +52,13 @@ def normal_run(work):
     run.close()
 
 
+def toolkits_mapped(pid):
+    """The toolkit libraries (Qt, X11, xcb) mapped into the running process."""
+    with open(f"/proc/{pid}/maps") as maps:
+        return sorted({line.split()[-1] for line in maps
+                       if re.search(r"/lib(Qt6|X11|xcb)[^/]*$", line.strip())})
+
+
 def stop_question(work, key, answer, name):
     """The key asks "Are you sure you want to stop?" while files are being cleaned; No goes on,
     Yes stops the run by the dialog's rule. Returns the exit code."""
@@ -65,6 +72,8 @@ def stop_question(work, key, answer, name):
     asked = run.until(b"Are you sure you want to stop?")
     check(f"{name}: the stop question is asked", seen and asked)
     if answer == b"resize":
+        mapped = toolkits_mapped(run.process.pid)
+        check(f"{name}: the terminal with no display loads no toolkit", not mapped, mapped)
         # While the question waits, the screen is still: a narrower terminal is drawn again.
         since = len(run.out)
         run.resize(30, 24)
@@ -138,9 +147,15 @@ def shift_from_display(work):
     if not (shutil.which("Xvfb") and shutil.which("xdotool")):
         print("skip shift_from_display: needs Xvfb and xdotool")
         return
-    display = ":94"
-    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "640x480x24", "-noreset"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # A display number of its own, which the server picks: another suite may be running on
+    # this machine at the same time.
+    read, write = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "640x480x24",
+                             "-noreset"], pass_fds=[write], stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as numbers:
+        display = ":" + numbers.readline().strip()
     try:
         for _ in range(100):
             if subprocess.run(["xdotool", "getdisplaygeometry"], capture_output=True,
@@ -196,6 +211,30 @@ def no_display_no_terminal(work):
           result.returncode == 255 and len(lines) == 1, (result.returncode, lines))
 
 
+def no_qt_module(work):
+    """The program without its modules, where a display is named: the Qt module that cannot be
+    loaded is a reason like any other. On a terminal the dialog is drawn there; with none, the
+    255 line names the module."""
+    alone = os.path.join(work, "alone")
+    os.makedirs(alone)
+    program = shutil.copy(VARDEL, alone)
+    root = os.path.join(work, "no-module")
+    make_tree(root, 1, 5)
+    run = Run(program, [root], display=":0")
+    code = run.wait()
+    check("no Qt module, a terminal: drawn there, every file cleaned",
+          code == 0 and b"Vardel" in run.out and states(root)["cleaned"] == 5,
+          (code, states(root)))
+    run.close()
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    result = subprocess.run([program, root], stdin=subprocess.DEVNULL, capture_output=True,
+                            env=env, start_new_session=True)
+    lines = result.stderr.decode(errors="replace").splitlines()
+    check("no Qt module, no terminal: 255, the line names the module",
+          result.returncode == 255 and len(lines) == 1 and "vardel-qt.so" in lines[0],
+          (result.returncode, lines))
+
+
 def worker_not_started(work):
     """With no thread to be had, the error is shown, Enter ends with 1, and the error stays on
     the terminal once it is restored."""
@@ -230,6 +269,7 @@ def main():
         hostile_name(work)
         shift_from_display(work)
         no_display_no_terminal(work)
+        no_qt_module(work)
         worker_not_started(work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
