@@ -8,6 +8,7 @@
 #include "common/run_state.h"
 #include "filelist/filelist.h"
 #include "tagremoval/tagremoval.h"
+#include "worker/open_ahead.h"
 
 namespace {
 
@@ -50,27 +51,43 @@ LPCSTR WhatFailed(const RemovalOutcome& outcome) {
   }
 }
 
-// Cleans one file, recording it if that failed. An empty path (a program started with no
-// argument) names no file, and is not one that failed.
-void Clean(LPCSTR path) {
-  RemovalOutcome outcome = RemoveTags(path);
+// Cleans one file, from what was read ahead where a helper opened it, else opening it itself
+// once no file it handed back is open; records it if that failed. An empty path (a program
+// started with no argument) names no file, and is not one that failed.
+void Clean(OpenAhead* ahead, LPCSTR path) {
+  AheadFile opened;
+  RemovalOutcome outcome;
+  if (TakeFront(ahead, &opened)) {
+    outcome = RemoveTagsOpened(opened.file, opened.start);
+    HandBack(ahead, opened.file);
+  } else {
+    AwaitClosed(ahead);
+    outcome = RemoveTags(path);
+  }
   if (IsFailure(outcome) && path[0] != '\0')
     RecordFailure(path, WhatFailed(outcome), outcome.error);
+}
+
+// A file declined: closed unchanged if it was opened ahead.
+void Decline(OpenAhead* ahead) {
+  AheadFile opened;
+  if (TakeFront(ahead, &opened)) HandBack(ahead, opened.file);
 }
 
 bool ShiftHeld() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
 // Shows one entry, asks when Shift is held, and cleans it unless the answer was No.
-void ProcessEntry(const Controls& controls, LPCSTR path, double percentDone) {
+void ProcessEntry(const Controls& controls, OpenAhead* ahead, LPCSTR path, double percentDone) {
   char percentText[16];
   std::snprintf(percentText, sizeof percentText, "%.01f%%", percentDone);
   SetWindowTextA(controls.Percent, percentText);
   SetWindowTextA(controls.FileName, path);
   if (ShiftHeld() &&
       MessageBoxA(DialogWindow, path, "Confirm", MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    Decline(ahead);
     return;
   }
-  Clean(path);
+  Clean(ahead, path);
 }
 
 }  // namespace
@@ -91,13 +108,19 @@ DWORD WINAPI WorkerThreadProc(LPVOID parameter) {
   double PercentDone = 0.0;
   double PercentStep = count > 0 ? 100.0 / static_cast<double>(count) : 0.0;
   if (StopRequested()) return 0;
+  // A single file has nothing to open ahead of it.
+  OpenAhead* ahead = count > 1 ? StartOpenAhead() : nullptr;
   while (FileListCount() > 0) {
-    ProcessEntry(controls, FileListFront(), PercentDone);
-    if (StopRequested()) return 0;
-    FileListRemoveFront();
+    ProcessEntry(controls, ahead, FileListFront(), PercentDone);
+    if (StopRequested()) {
+      EndOpenAhead(ahead);
+      return 0;
+    }
+    AdvanceFront(ahead);
     PercentDone += PercentStep;
     SendMessageA(controls.Progress, PBM_STEPIT, 0, 0);
   }
+  EndOpenAhead(ahead);
   PostMessageA(DialogWindow, kFinishMessage, 0, 0);
   return 0;
 }

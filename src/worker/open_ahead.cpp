@@ -1,0 +1,220 @@
+#include "worker/open_ahead.h"
+
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+
+#include "filelist/filelist.h"
+
+namespace {
+
+// At most this many entries are open or being opened ahead of the worker, or being closed
+// behind it: a slot each, all allocated once per run.
+constexpr DWORD kOpenAhead = 16;
+// Enough to keep a slow mount's round trips overlapping; on a local disk they mostly wait.
+constexpr int kHelpers = 4;
+// A path longer than this is left to the worker, which opens it as it would without helpers.
+constexpr size_t kPathBytes = 4096;
+
+enum class SlotState {
+  kFree,     // for the entry kOpenAhead places after the last one it held
+  kOpening,  // a helper is opening and reading its entry
+  kReady,    // open and read, waiting for the worker
+  kLeft,     // the worker is to open it itself
+  kWorker,   // at the worker, which opens it itself or was handed the file
+  kClosing,  // handed back or left over: a helper is to close it
+};
+
+struct Slot {
+  SlotState state = SlotState::kFree;
+  bool pathKept = false;  // path holds the entry's text
+  AheadFile opened{};
+  char path[kPathBytes];
+};
+
+}  // namespace
+
+struct OpenAhead {
+  std::mutex lock;
+  std::condition_variable helpersWake;
+  std::condition_variable workerWake;
+  Slot slots[kOpenAhead];
+  DWORD count = 0;    // entries of the run
+  DWORD front = 0;    // the entry at the worker, the first not done
+  DWORD next = 0;     // the next entry to be taken up
+  DWORD closing = 0;  // slots in kClosing
+  bool ending = false;
+  int users = 1;  // the worker and each helper; the last one frees the object
+};
+
+namespace {
+
+Slot& SlotOf(OpenAhead* ahead, DWORD entry) { return ahead->slots[entry % kOpenAhead]; }
+
+// Takes up the next entry under the lock: keeps its path, and leaves it to the worker where
+// the same path is in a slot ahead of it (opened twice, the second open would meet the first's
+// share mode, or read bytes the first is about to change) or the path does not fit.
+Slot& TakeUpNext(OpenAhead* ahead, SlotState state) {
+  DWORD entry = ahead->next++;
+  Slot& slot = SlotOf(ahead, entry);
+  LPCSTR path = FileListAt(entry - ahead->front);
+  size_t length = std::strlen(path);
+  slot.pathKept = length < kPathBytes;
+  if (slot.pathKept) std::memcpy(slot.path, path, length + 1);
+  slot.state = slot.pathKept ? state : SlotState::kLeft;
+  for (DWORD before = ahead->front; before < entry && slot.state == SlotState::kOpening; ++before) {
+    const Slot& other = SlotOf(ahead, before);
+    if (other.pathKept && std::strcmp(other.path, slot.path) == 0) slot.state = SlotState::kLeft;
+  }
+  return slot;
+}
+
+// A slot with a file to close: handed back, or opened ahead of a look-ahead that ended.
+Slot* ToClose(OpenAhead* ahead) {
+  for (Slot& slot : ahead->slots) {
+    if (slot.state == SlotState::kClosing || (ahead->ending && slot.state == SlotState::kReady)) {
+      return &slot;
+    }
+  }
+  return nullptr;
+}
+
+bool CanTakeUp(OpenAhead* ahead) {
+  return !ahead->ending && ahead->next < ahead->count &&
+         SlotOf(ahead, ahead->next).state == SlotState::kFree;
+}
+
+// Drops one user under the lock; the last one frees the look-ahead once the lock is let go.
+void Leave(OpenAhead* ahead, std::unique_lock<std::mutex>& lock) {
+  bool last = --ahead->users == 0;
+  lock.unlock();
+  if (last) delete ahead;
+}
+
+void CloseSlot(OpenAhead* ahead, Slot& slot, std::unique_lock<std::mutex>& lock) {
+  if (slot.state == SlotState::kClosing) --ahead->closing;
+  slot.state = SlotState::kOpening;  // taken by this helper until closed
+  HANDLE file = slot.opened.file;
+  lock.unlock();
+  CloseHandle(file);
+  lock.lock();
+  slot.state = SlotState::kFree;
+  ahead->workerWake.notify_one();
+  ahead->helpersWake.notify_one();
+}
+
+void OpenSlot(OpenAhead* ahead, Slot& slot, std::unique_lock<std::mutex>& lock) {
+  lock.unlock();
+  AheadFile opened;
+  opened.file = OpenAndReadStart(slot.path, &opened.start);
+  lock.lock();
+  slot.opened = opened;
+  if (opened.file == INVALID_HANDLE_VALUE) {
+    slot.state = SlotState::kLeft;
+  } else {
+    slot.state = SlotState::kReady;
+  }
+  ahead->workerWake.notify_one();
+}
+
+// A helper: closes what is to be closed first, then opens ahead while there is room, and leaves
+// once the look-ahead has ended and nothing is left to close.
+DWORD WINAPI HelperProc(LPVOID parameter) {
+  OpenAhead* ahead = static_cast<OpenAhead*>(parameter);
+  std::unique_lock<std::mutex> lock(ahead->lock);
+  for (;;) {
+    ahead->helpersWake.wait(
+        lock, [ahead] { return ahead->ending || ahead->closing > 0 || CanTakeUp(ahead); });
+    if (Slot* slot = ToClose(ahead)) {
+      CloseSlot(ahead, *slot, lock);
+    } else if (CanTakeUp(ahead)) {
+      Slot& slot = TakeUpNext(ahead, SlotState::kOpening);
+      if (slot.state == SlotState::kOpening)
+        OpenSlot(ahead, slot, lock);
+      else
+        ahead->workerWake.notify_one();
+    } else if (ahead->ending) {
+      break;
+    }
+  }
+  ahead->helpersWake.notify_all();  // the others may have something left to close
+  Leave(ahead, lock);
+  return 0;
+}
+
+}  // namespace
+
+OpenAhead* StartOpenAhead() {
+  OpenAhead* ahead = new OpenAhead;
+  ahead->count = FileListCount();
+  for (int i = 0; i < kHelpers; ++i) {
+    {
+      std::lock_guard<std::mutex> lock(ahead->lock);
+      ++ahead->users;
+    }
+    HANDLE helper = CreateThread(nullptr, 0, HelperProc, ahead, 0, nullptr);
+    if (helper != nullptr) {
+      CloseHandle(helper);
+      continue;
+    }
+    std::lock_guard<std::mutex> lock(ahead->lock);
+    --ahead->users;
+    break;
+  }
+  return ahead;
+}
+
+bool TakeFront(OpenAhead* ahead, AheadFile* opened) {
+  if (ahead == nullptr) return false;
+  std::unique_lock<std::mutex> lock(ahead->lock);
+  if (ahead->next == ahead->front) {
+    TakeUpNext(ahead, SlotState::kWorker).state = SlotState::kWorker;
+    return false;
+  }
+  Slot& slot = SlotOf(ahead, ahead->front);
+  ahead->workerWake.wait(lock, [&slot] { return slot.state != SlotState::kOpening; });
+  bool ready = slot.state == SlotState::kReady;
+  slot.state = SlotState::kWorker;
+  if (ready) *opened = slot.opened;
+  return ready;
+}
+
+void HandBack(OpenAhead* ahead, HANDLE file) {
+  std::lock_guard<std::mutex> lock(ahead->lock);
+  Slot& slot = SlotOf(ahead, ahead->front);
+  slot.opened.file = file;
+  slot.state = SlotState::kClosing;
+  ++ahead->closing;
+  ahead->helpersWake.notify_one();
+}
+
+void AwaitClosed(OpenAhead* ahead) {
+  if (ahead == nullptr) return;
+  std::unique_lock<std::mutex> lock(ahead->lock);
+  ahead->workerWake.wait(lock, [ahead] { return ahead->closing == 0; });
+}
+
+void AdvanceFront(OpenAhead* ahead) {
+  if (ahead == nullptr) {
+    FileListRemoveFront();
+    return;
+  }
+  std::lock_guard<std::mutex> lock(ahead->lock);
+  Slot& slot = SlotOf(ahead, ahead->front);
+  if (slot.state == SlotState::kWorker) {
+    slot.state = SlotState::kFree;
+    ahead->helpersWake.notify_one();
+  }
+  ++ahead->front;
+  FileListRemoveFront();
+}
+
+void EndOpenAhead(OpenAhead* ahead) {
+  if (ahead == nullptr) return;
+  std::unique_lock<std::mutex> lock(ahead->lock);
+  ahead->ending = true;
+  // Entries taken up but not reached are closed unchanged by the helpers; one the worker took
+  // and left is no one's to close.
+  ahead->helpersWake.notify_all();
+  Leave(ahead, lock);
+}
