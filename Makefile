@@ -105,6 +105,7 @@ BENCH_RUNS ?= 3
 bench: build
 	bash scripts/install-deps.sh --bench
 	/usr/bin/python3 bench/table.py build build/bench-corpus $(BENCH_RUNS)
+	/usr/bin/python3 bench/network.py build build/bench-network $(BENCH_RUNS)
 
 # How players take a file after cleaning: the README's table, measured again.
 players: build

@@ -27,7 +27,8 @@ enum class SlotState {
 
 struct Slot {
   SlotState state = SlotState::kFree;
-  bool pathKept = false;  // path holds the entry's text
+  DWORD pathEntry = 0;    // the entry whose text path holds, put there by the worker
+  bool pathKept = false;  // the text fitted
   AheadFile opened{};
   char path[kPathBytes];
 };
@@ -51,16 +52,25 @@ namespace {
 
 Slot& SlotOf(OpenAhead* ahead, DWORD entry) { return ahead->slots[entry % kOpenAhead]; }
 
-// Takes up the next entry under the lock: keeps its path, and leaves it to the worker where
-// the same path is in a slot ahead of it (opened twice, the second open would meet the first's
-// share mode, or read bytes the first is about to change) or the path does not fit.
+// Puts the text of the entry offset places behind the front into its slot. Only the worker
+// reads FileList, so that nothing a helper does depends on the list once the worker is gone.
+void KeepPath(OpenAhead* ahead, DWORD offset) {
+  DWORD entry = ahead->front + offset;
+  if (entry >= ahead->count) return;
+  Slot& slot = SlotOf(ahead, entry);
+  LPCSTR path = FileListAt(offset);
+  size_t length = std::strlen(path);
+  slot.pathEntry = entry;
+  slot.pathKept = length < kPathBytes;
+  if (slot.pathKept) std::memcpy(slot.path, path, length + 1);
+}
+
+// Takes up the next entry under the lock, and leaves it to the worker where the same path is in
+// a slot ahead of it (opened twice, the second open would meet the first's share mode, or read
+// bytes the first is about to change) or the path does not fit.
 Slot& TakeUpNext(OpenAhead* ahead, SlotState state) {
   DWORD entry = ahead->next++;
   Slot& slot = SlotOf(ahead, entry);
-  LPCSTR path = FileListAt(entry - ahead->front);
-  size_t length = std::strlen(path);
-  slot.pathKept = length < kPathBytes;
-  if (slot.pathKept) std::memcpy(slot.path, path, length + 1);
   slot.state = slot.pathKept ? state : SlotState::kLeft;
   for (DWORD before = ahead->front; before < entry && slot.state == SlotState::kOpening; ++before) {
     const Slot& other = SlotOf(ahead, before);
@@ -80,8 +90,9 @@ Slot* ToClose(OpenAhead* ahead) {
 }
 
 bool CanTakeUp(OpenAhead* ahead) {
-  return !ahead->ending && ahead->next < ahead->count &&
-         SlotOf(ahead, ahead->next).state == SlotState::kFree;
+  const Slot& slot = SlotOf(ahead, ahead->next);
+  return !ahead->ending && ahead->next < ahead->count && slot.state == SlotState::kFree &&
+         slot.pathEntry == ahead->next;
 }
 
 // Drops one user under the lock; the last one frees the look-ahead once the lock is let go.
@@ -147,6 +158,7 @@ DWORD WINAPI HelperProc(LPVOID parameter) {
 OpenAhead* StartOpenAhead() {
   OpenAhead* ahead = new OpenAhead;
   ahead->count = FileListCount();
+  for (DWORD offset = 0; offset < kOpenAhead; ++offset) KeepPath(ahead, offset);
   for (int i = 0; i < kHelpers; ++i) {
     {
       std::lock_guard<std::mutex> lock(ahead->lock);
@@ -205,6 +217,7 @@ void AdvanceFront(OpenAhead* ahead) {
     slot.state = SlotState::kFree;
     ahead->helpersWake.notify_one();
   }
+  KeepPath(ahead, kOpenAhead);  // into the slot the front leaves
   ++ahead->front;
   FileListRemoveFront();
 }
