@@ -10,9 +10,9 @@ namespace {
 
 // At most this many entries are open or being opened ahead of the worker, or being closed
 // behind it: a slot each, all allocated once per run.
-constexpr DWORD kOpenAhead = 16;
+constexpr DWORD kOpenAhead = 32;
 // Enough to keep a slow mount's round trips overlapping; on a local disk they mostly wait.
-constexpr int kHelpers = 4;
+constexpr int kHelpers = 8;
 // A path longer than this is left to the worker, which opens it as it would without helpers.
 constexpr size_t kPathBytes = 4096;
 
@@ -179,6 +179,10 @@ OpenAhead* StartOpenAhead() {
 bool TakeFront(OpenAhead* ahead, AheadFile* opened) {
   if (ahead == nullptr) return false;
   std::unique_lock<std::mutex> lock(ahead->lock);
+  // An entry no helper took up yet is the worker's own, once its slot's last file is closed.
+  ahead->workerWake.wait(lock, [ahead] {
+    return ahead->next != ahead->front || SlotOf(ahead, ahead->front).state == SlotState::kFree;
+  });
   if (ahead->next == ahead->front) {
     TakeUpNext(ahead, SlotState::kWorker).state = SlotState::kWorker;
     return false;

@@ -1,5 +1,6 @@
 #include "worker/worker.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -11,6 +12,13 @@
 #include "worker/open_ahead.h"
 
 namespace {
+
+// A file that took this long to clean lies on a slow mount (a network share: each call a round
+// trip): from then on the files after the one at hand are opened ahead. On a local disk no
+// file takes this long, and the run makes the calls it always made.
+constexpr auto kSlowFile = std::chrono::milliseconds(1);
+// Fewer entries left than this are not worth starting helpers for.
+constexpr DWORD kWorthOpeningAhead = 3;
 
 struct Controls {
   HWND Percent;
@@ -76,8 +84,9 @@ void Decline(OpenAhead* ahead) {
 
 bool ShiftHeld() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
-// Shows one entry, asks when Shift is held, and cleans it unless the answer was No.
-void ProcessEntry(const Controls& controls, OpenAhead* ahead, LPCSTR path, double percentDone) {
+// Shows one entry, asks when Shift is held, and cleans it unless the answer was No. True when
+// the cleaning took as long as a file on a slow mount does.
+bool ProcessEntry(const Controls& controls, OpenAhead* ahead, LPCSTR path, double percentDone) {
   char percentText[16];
   std::snprintf(percentText, sizeof percentText, "%.01f%%", percentDone);
   SetWindowTextA(controls.Percent, percentText);
@@ -85,9 +94,11 @@ void ProcessEntry(const Controls& controls, OpenAhead* ahead, LPCSTR path, doubl
   if (ShiftHeld() &&
       MessageBoxA(DialogWindow, path, "Confirm", MB_YESNO | MB_ICONQUESTION) != IDYES) {
     Decline(ahead);
-    return;
+    return false;
   }
+  auto started = std::chrono::steady_clock::now();
   Clean(ahead, path);
+  return std::chrono::steady_clock::now() - started >= kSlowFile;
 }
 
 }  // namespace
@@ -108,15 +119,15 @@ DWORD WINAPI WorkerThreadProc(LPVOID parameter) {
   double PercentDone = 0.0;
   double PercentStep = count > 0 ? 100.0 / static_cast<double>(count) : 0.0;
   if (StopRequested()) return 0;
-  // A single file has nothing to open ahead of it.
-  OpenAhead* ahead = count > 1 ? StartOpenAhead() : nullptr;
+  OpenAhead* ahead = nullptr;
   while (FileListCount() > 0) {
-    ProcessEntry(controls, ahead, FileListFront(), PercentDone);
+    bool slow = ProcessEntry(controls, ahead, FileListFront(), PercentDone);
     if (StopRequested()) {
       EndOpenAhead(ahead);
       return 0;
     }
     AdvanceFront(ahead);
+    if (ahead == nullptr && slow && FileListCount() >= kWorthOpeningAhead) ahead = StartOpenAhead();
     PercentDone += PercentStep;
     SendMessageA(controls.Progress, PBM_STEPIT, 0, 0);
   }

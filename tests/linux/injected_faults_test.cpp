@@ -19,7 +19,7 @@ using files::Bytes;
 
 namespace {
 
-constexpr int kFiles = 3;
+constexpr int kFiles = 5;
 constexpr uint32_t kTagSize = 5000;  // two writes of zeros: a fault can fall between them
 const Bytes Audio = files::Pattern(3000);
 const Bytes Original = files::Join(
@@ -55,6 +55,7 @@ void RunWith(const std::vector<std::string>& paths, const trace::Fault& fault) {
   for (const std::string& path : paths) list.push_back(path.c_str());
   list.push_back(nullptr);
   trace::Reset();
+  trace::SlowOpens = true;  // the look-ahead starts after the first file
   trace::Inject(fault);
   WorkerThreadProc(list.data());
   CloseHandle(StopEvent);

@@ -1,5 +1,6 @@
 #include "trace.h"
 
+#include <chrono>
 #include <map>
 #include <mutex>
 
@@ -14,6 +15,8 @@ std::function<void(const std::string&)> OnCall;
 std::string MoreDataAt;
 int MoreDataStuck = 0;
 std::string FirstFound;
+bool SlowOpens = false;
+
 namespace {
 
 // The look-ahead's helpers make their calls beside the worker's.
@@ -39,6 +42,7 @@ std::string FaultHit() {
 
 void Reset() {
   std::lock_guard<std::recursive_mutex> lock(Lock);
+  SlowOpens = false;
   Injected = {};
   Hit.clear();
   Calls.clear();
@@ -50,6 +54,8 @@ void Reset() {
 }  // namespace trace
 
 namespace {
+
+constexpr auto kSlowOpen = std::chrono::milliseconds(3);
 
 template <typename Result>
 Result Log(Result result, const std::string& line) {

@@ -32,6 +32,8 @@ struct Fault {
   bool elsewhere = false;
 };
 void Inject(const Fault& fault);
+// Every open takes a few milliseconds, as on a network mount: the worker then opens ahead.
+extern bool SlowOpens;
 // The path of the file the injected fault fell on; empty while it fell on none.
 std::string FaultHit();
 
