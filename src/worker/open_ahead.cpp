@@ -1,8 +1,6 @@
 #include "worker/open_ahead.h"
 
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 
 #include "filelist/filelist.h"
 
@@ -33,12 +31,52 @@ struct Slot {
   char path[kPathBytes];
 };
 
+// A lock and wake-ups made of Win32 events, which both builds have (the Windows build's C++
+// library has no std::mutex): the lock an auto-reset event that starts signalled, a wake-up an
+// auto-reset event, which keeps a wake that comes before its waiter waits.
+class Lock {
+ public:
+  explicit Lock(HANDLE event) : event_(event) { lock(); }
+  ~Lock() {
+    if (held_) unlock();
+  }
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
+  void lock() {
+    WaitForSingleObject(event_, INFINITE);
+    held_ = true;
+  }
+  void unlock() {
+    held_ = false;
+    SetEvent(event_);
+  }
+
+ private:
+  HANDLE event_;
+  bool held_ = false;
+};
+
+struct Wake {
+  HANDLE event = nullptr;
+  void notify() { SetEvent(event); }
+  // Waits under the lock until ready() holds; a waker that finds more to do than one waiter
+  // takes wakes the next.
+  template <typename Ready>
+  void wait(Lock& lock, Ready ready) {
+    while (!ready()) {
+      lock.unlock();
+      WaitForSingleObject(event, INFINITE);
+      lock.lock();
+    }
+  }
+};
+
 }  // namespace
 
 struct OpenAhead {
-  std::mutex lock;
-  std::condition_variable helpersWake;
-  std::condition_variable workerWake;
+  HANDLE lock = nullptr;
+  Wake helpersWake;
+  Wake workerWake;
   Slot slots[kOpenAhead];
   DWORD count = 0;    // entries of the run
   DWORD front = 0;    // the entry at the worker, the first not done
@@ -95,26 +133,40 @@ bool CanTakeUp(OpenAhead* ahead) {
          slot.pathEntry == ahead->next;
 }
 
-// Drops one user under the lock; the last one frees the look-ahead once the lock is let go.
-void Leave(OpenAhead* ahead, std::unique_lock<std::mutex>& lock) {
-  bool last = --ahead->users == 0;
-  lock.unlock();
-  if (last) delete ahead;
+void Free(OpenAhead* ahead) {
+  for (HANDLE event : {ahead->lock, ahead->helpersWake.event, ahead->workerWake.event}) {
+    if (event != nullptr) CloseHandle(event);
+  }
+  delete ahead;
 }
 
-void CloseSlot(OpenAhead* ahead, Slot& slot, std::unique_lock<std::mutex>& lock) {
+// Drops one user under the lock; the last one frees the look-ahead once the lock is let go.
+void Leave(OpenAhead* ahead, Lock& lock) {
+  bool last = --ahead->users == 0;
+  lock.unlock();
+  if (last) Free(ahead);
+}
+
+// One wake wakes one helper: the one that took a job wakes the next while jobs are left.
+void WakeAnotherIfMore(OpenAhead* ahead) {
+  if (ahead->closing > 0 || CanTakeUp(ahead)) ahead->helpersWake.notify();
+}
+
+void CloseSlot(OpenAhead* ahead, Slot& slot, Lock& lock) {
   if (slot.state == SlotState::kClosing) --ahead->closing;
   slot.state = SlotState::kOpening;  // taken by this helper until closed
   HANDLE file = slot.opened.file;
+  WakeAnotherIfMore(ahead);
   lock.unlock();
   CloseHandle(file);
   lock.lock();
   slot.state = SlotState::kFree;
-  ahead->workerWake.notify_one();
-  ahead->helpersWake.notify_one();
+  ahead->workerWake.notify();
+  ahead->helpersWake.notify();
 }
 
-void OpenSlot(OpenAhead* ahead, Slot& slot, std::unique_lock<std::mutex>& lock) {
+void OpenSlot(OpenAhead* ahead, Slot& slot, Lock& lock) {
+  WakeAnotherIfMore(ahead);
   lock.unlock();
   AheadFile opened;
   opened.file = OpenAndReadStart(slot.path, &opened.start);
@@ -125,14 +177,14 @@ void OpenSlot(OpenAhead* ahead, Slot& slot, std::unique_lock<std::mutex>& lock) 
   } else {
     slot.state = SlotState::kReady;
   }
-  ahead->workerWake.notify_one();
+  ahead->workerWake.notify();
 }
 
 // A helper: closes what is to be closed first, then opens ahead while there is room, and leaves
 // once the look-ahead has ended and nothing is left to close.
 DWORD WINAPI HelperProc(LPVOID parameter) {
   OpenAhead* ahead = static_cast<OpenAhead*>(parameter);
-  std::unique_lock<std::mutex> lock(ahead->lock);
+  Lock lock(ahead->lock);
   for (;;) {
     ahead->helpersWake.wait(
         lock, [ahead] { return ahead->ending || ahead->closing > 0 || CanTakeUp(ahead); });
@@ -143,12 +195,12 @@ DWORD WINAPI HelperProc(LPVOID parameter) {
       if (slot.state == SlotState::kOpening)
         OpenSlot(ahead, slot, lock);
       else
-        ahead->workerWake.notify_one();
+        ahead->workerWake.notify();
     } else if (ahead->ending) {
       break;
     }
   }
-  ahead->helpersWake.notify_all();  // the others may have something left to close
+  ahead->helpersWake.notify();  // the others may have something left to close
   Leave(ahead, lock);
   return 0;
 }
@@ -157,11 +209,18 @@ DWORD WINAPI HelperProc(LPVOID parameter) {
 
 OpenAhead* StartOpenAhead() {
   OpenAhead* ahead = new OpenAhead;
+  ahead->lock = CreateEventA(nullptr, FALSE, TRUE, nullptr);
+  ahead->helpersWake.event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  ahead->workerWake.event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (!ahead->lock || !ahead->helpersWake.event || !ahead->workerWake.event) {
+    Free(ahead);
+    return nullptr;
+  }
   ahead->count = FileListCount();
   for (DWORD offset = 0; offset < kOpenAhead; ++offset) KeepPath(ahead, offset);
   for (int i = 0; i < kHelpers; ++i) {
     {
-      std::lock_guard<std::mutex> lock(ahead->lock);
+      Lock lock(ahead->lock);
       ++ahead->users;
     }
     HANDLE helper = CreateThread(nullptr, 0, HelperProc, ahead, 0, nullptr);
@@ -169,7 +228,7 @@ OpenAhead* StartOpenAhead() {
       CloseHandle(helper);
       continue;
     }
-    std::lock_guard<std::mutex> lock(ahead->lock);
+    Lock lock(ahead->lock);
     --ahead->users;
     break;
   }
@@ -178,7 +237,7 @@ OpenAhead* StartOpenAhead() {
 
 bool TakeFront(OpenAhead* ahead, AheadFile* opened) {
   if (ahead == nullptr) return false;
-  std::unique_lock<std::mutex> lock(ahead->lock);
+  Lock lock(ahead->lock);
   // An entry no helper took up yet is the worker's own, once its slot's last file is closed.
   ahead->workerWake.wait(lock, [ahead] {
     return ahead->next != ahead->front || SlotOf(ahead, ahead->front).state == SlotState::kFree;
@@ -196,17 +255,17 @@ bool TakeFront(OpenAhead* ahead, AheadFile* opened) {
 }
 
 void HandBack(OpenAhead* ahead, HANDLE file) {
-  std::lock_guard<std::mutex> lock(ahead->lock);
+  Lock lock(ahead->lock);
   Slot& slot = SlotOf(ahead, ahead->front);
   slot.opened.file = file;
   slot.state = SlotState::kClosing;
   ++ahead->closing;
-  ahead->helpersWake.notify_one();
+  ahead->helpersWake.notify();
 }
 
 void AwaitClosed(OpenAhead* ahead) {
   if (ahead == nullptr) return;
-  std::unique_lock<std::mutex> lock(ahead->lock);
+  Lock lock(ahead->lock);
   ahead->workerWake.wait(lock, [ahead] { return ahead->closing == 0; });
 }
 
@@ -215,11 +274,11 @@ void AdvanceFront(OpenAhead* ahead) {
     FileListRemoveFront();
     return;
   }
-  std::lock_guard<std::mutex> lock(ahead->lock);
+  Lock lock(ahead->lock);
   Slot& slot = SlotOf(ahead, ahead->front);
   if (slot.state == SlotState::kWorker) {
     slot.state = SlotState::kFree;
-    ahead->helpersWake.notify_one();
+    ahead->helpersWake.notify();
   }
   KeepPath(ahead, kOpenAhead);  // into the slot the front leaves
   ++ahead->front;
@@ -228,10 +287,10 @@ void AdvanceFront(OpenAhead* ahead) {
 
 void EndOpenAhead(OpenAhead* ahead) {
   if (ahead == nullptr) return;
-  std::unique_lock<std::mutex> lock(ahead->lock);
+  Lock lock(ahead->lock);
   ahead->ending = true;
   // Entries taken up but not reached are closed unchanged by the helpers; one the worker took
   // and left is no one's to close.
-  ahead->helpersWake.notify_all();
+  ahead->helpersWake.notify();
   Leave(ahead, lock);
 }

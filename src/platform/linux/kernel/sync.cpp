@@ -197,10 +197,10 @@ BOOL WINAPI SetEvent(HANDLE handle) {
   AbandonGuard guard;
   Event* event = As<Event>(handle, Kind::Event);
   if (event == nullptr) return FALSE;
-  {
-    std::lock_guard<std::mutex> lock(event->lock);
-    event->signalled = true;
-  }
+  // Woken under the lock, so that a waiter that closes the event once it has it (a lock made
+  // of an event, freed by its last user) never frees it under this call.
+  std::lock_guard<std::mutex> lock(event->lock);
+  event->signalled = true;
   event->changed.notify_all();
   return TRUE;
 }
