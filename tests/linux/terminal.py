@@ -31,7 +31,8 @@ def check(what, ok, detail=""):
 def normal_run(work):
     """A run over a folder draws the scan, the percentage, the bar and paths, and ends 0."""
     root = os.path.join(work, "normal")
-    make_tree(root, 40, 100)
+    # Files enough for the cleaning to span several pictures on a busy machine too.
+    make_tree(root, 100, 100)
     # Enough empty folders for the scan to last a few pictures.
     for n in range(10000):
         os.makedirs(os.path.join(root, "empty", f"{n:05d}"))
@@ -48,7 +49,7 @@ def normal_run(work):
     check("no line is wider than the terminal", run.widest_line() < 60, run.widest_line())
     check("the terminal is restored after a run", run.restored())
     counts = states(root)
-    check("every file cleaned", counts["cleaned"] == 4001 and counts["damaged"] == 0, counts)
+    check("every file cleaned", counts["cleaned"] == 10001 and counts["damaged"] == 0, counts)
     run.close()
 
 
