@@ -3,8 +3,6 @@
 .PHONY: deps deps-package deps-test build build-all build-win build-win64 run test test-linux test-asan test-tsan test-windows \
 	test-e2e test-fuzz test-deb fuzz deb samples windows-installer players bench bench-parts
 
-WINE_ENV = WINEDEBUG=-all WINEPREFIX=$(CURDIR)/build-win/wineprefix
-
 deps:
 	bash scripts/install-deps.sh run
 
