@@ -186,25 +186,35 @@ def targets(results, objects):
     return [target for target in found if target[1] is not None]
 
 
+class XServer:
+    """An Xvfb server of our own for the rows under X. It is not reset when its last client
+    leaves: Xvfb 21.1 here then stops taking connections, and the next row's runs die."""
+
+    def __enter__(self):
+        read, write = os.pipe()
+        self.server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten",
+             "tcp", "-noreset"], pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(read, 16)
+            if not chunk:
+                sys.exit("Xvfb did not start")
+            number += chunk
+        os.close(read)
+        return ":" + number.decode().strip()
+
+    def __exit__(self, *_):
+        self.server.terminate()
+        self.server.wait()
+
+
 def main():
     build = sys.argv[1]
     pairs = int(sys.argv[2]) if len(sys.argv) > 2 else PAIRS
-    read, write = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
-                               "-nolisten", "tcp", "-noreset"], pass_fds=[write],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(read, 16)
-        if not chunk:
-            sys.exit("Xvfb did not start")
-        number += chunk
-    try:
-        results, objects = measure(build, ":" + number.decode().strip(), pairs)
-    finally:
-        server.terminate()
-        server.wait()
+    with XServer() as display:
+        results, objects = measure(build, display, pairs)
     print_table(results, objects)
     for what, value, sense, goal, unit in targets(results, objects):
         met = value <= goal if sense == "<=" else value >= goal

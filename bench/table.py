@@ -121,30 +121,6 @@ def with_xargs(argv):
                            " ".join(argv), "sh", folder]
 
 
-class Display:
-    """An Xvfb server of our own for the rows under X. It is not reset when its last client
-    leaves: Xvfb 21.1 here then stops taking connections, and the next row's runs die."""
-
-    def __enter__(self):
-        read, write = os.pipe()
-        self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten",
-             "tcp", "-noreset"], pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write)
-        number = b""
-        while not number.endswith(b"\n"):
-            chunk = os.read(read, 16)
-            if not chunk:
-                sys.exit("Xvfb did not start")
-            number += chunk
-        os.close(read)
-        return ":" + number.decode().strip()
-
-    def __exit__(self, *_):
-        self.server.terminate()
-        self.server.wait()
-
-
 def environments(display):
     base = {k: v for k, v in os.environ.items()
             if k not in ("DISPLAY", "QT_QPA_PLATFORM", "WAYLAND_DISPLAY")}
@@ -290,7 +266,7 @@ def main():
     for name in [name for name in FILES if name in CHOSEN] + ["start"]:
         corpus.make(CORPORA, name)
     os.makedirs(WORK, exist_ok=True)
-    with Display() as display:
+    with startup.XServer() as display:
         rows, start = measure_all(display)
         starts, objects = (startup.measure(BUILD, display) if "startup" in CHOSEN
                            else ([], None))
