@@ -6,8 +6,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
-#include <future>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -18,9 +16,6 @@ namespace {
 // The Shift state as the X server last reported it on our own connection.
 std::atomic<bool> KeyboardFollowed{false};
 std::atomic<bool> ShiftDown{false};
-
-// How long opening the keyboard waits for the first reading of the Shift state.
-constexpr auto kFirstReadingWait = std::chrono::seconds(1);
 
 // The X server went away (it ended, or an ssh -X session dropped). Xlib's default, and a
 // toolkit's handler that calls it, would end the whole process from the thread that met the
@@ -68,11 +63,10 @@ int OpenConnection(Display** opened) {
   return eventBase;
 }
 
-void FollowKeyboard(std::promise<void> settled) {
+void FollowKeyboard() {
   Display* display = nullptr;
   int xkbEventBase = OpenConnection(&display);
   KeyboardFollowed = xkbEventBase >= 0;
-  settled.set_value();
   while (display != nullptr) {
     XEvent event;
     XNextEvent(display, &event);
@@ -91,19 +85,18 @@ bool X11DisplayReachable() {
   return true;
 }
 
-// Once per process: a keyboard whose display went away is not followed again.
+// Once per process: a keyboard whose display went away is not followed again. Nothing waits
+// for the first reading, which would hold back the dialog's first frame: until it comes, the
+// state is not known (X11ShiftHeld says so), as it is not once the display has gone.
 void X11OpenKeyboard() {
   static std::once_flag opened;
   std::call_once(opened, [] {
     OthersHandler = XSetIOErrorHandler(OnConnectionLost);
-    std::promise<void> settled;
-    std::future<void> reading = settled.get_future();
     try {
-      std::thread(FollowKeyboard, std::move(settled)).detach();
+      std::thread(FollowKeyboard).detach();
     } catch (const std::system_error&) {
-      return;  // no thread to follow it: Shift counts as never held
+      // no thread to follow it: the state stays unknown
     }
-    reading.wait_for(kFirstReadingWait);
   });
 }
 
