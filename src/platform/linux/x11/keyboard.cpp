@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -15,6 +16,11 @@ namespace {
 
 // The Shift state as the X server last reported it on our own connection.
 std::atomic<bool> KeyboardFollowed{false};
+// Set while the keyboard's thread opens its connection and reads the state a first time.
+std::atomic<bool> KeyboardOpening{false};
+// How long a caller asking for Shift waits for that first reading, at most.
+constexpr auto kFirstReadingWait = std::chrono::seconds(1);
+constexpr auto kFirstReadingPoll = std::chrono::milliseconds(1);
 std::atomic<bool> ShiftDown{false};
 
 // The X server went away (it ended, or an ssh -X session dropped). Xlib's default, and a
@@ -67,6 +73,7 @@ void FollowKeyboard() {
   Display* display = nullptr;
   int xkbEventBase = OpenConnection(&display);
   KeyboardFollowed = xkbEventBase >= 0;
+  KeyboardOpening = false;
   while (display != nullptr) {
     XEvent event;
     XNextEvent(display, &event);
@@ -85,22 +92,27 @@ bool X11DisplayReachable() {
   return true;
 }
 
-// Once per process: a keyboard whose display went away is not followed again. Nothing waits
-// for the first reading, which would hold back the dialog's first frame: until it comes, the
-// state is not known (X11ShiftHeld says so), as it is not once the display has gone.
+// Once per process: a keyboard whose display went away is not followed again. The opening
+// does not wait for the first reading, which would hold back the dialog's first frame; the
+// first caller that asks for Shift (the worker, before its first file) waits for it instead.
 void X11OpenKeyboard() {
   static std::once_flag opened;
   std::call_once(opened, [] {
     OthersHandler = XSetIOErrorHandler(OnConnectionLost);
+    KeyboardOpening = true;
     try {
       std::thread(FollowKeyboard).detach();
     } catch (const std::system_error&) {
-      // no thread to follow it: the state stays unknown
+      KeyboardOpening = false;  // no thread to follow it: the state stays unknown
     }
   });
 }
 
 bool X11ShiftHeld(bool* held) {
+  auto until = std::chrono::steady_clock::now() + kFirstReadingWait;
+  while (KeyboardOpening.load() && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(kFirstReadingPoll);
+  }
   if (!KeyboardFollowed.load()) return false;
   *held = ShiftDown.load();
   return true;
