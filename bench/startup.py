@@ -43,12 +43,11 @@ def timed(argv, env, terminal=None):
 
 class Terminal:
     """A pseudo-terminal whose output is read and dropped all along, so that no run waits to
-    write."""
+    write. Its other end stays open here: with none open, reading would end."""
 
     def __init__(self):
-        self.master, slave = os.openpty()
-        self.name = os.ttyname(slave)
-        os.close(slave)
+        self.master, self.slave = os.openpty()
+        self.name = os.ttyname(self.slave)
         threading.Thread(target=self.drain, daemon=True).start()
 
     def drain(self):
