@@ -132,8 +132,11 @@ def run_length(work, rng):
 
 
 def interrupted_runs(work, rng, sig, length, no_dialog=False):
-    """Runs until MIDWAY_ROUNDS of them were interrupted midway (MOST_ROUNDS at most)."""
+    """Runs until MIDWAY_ROUNDS of them were interrupted midway (MOST_ROUNDS at most). The
+    signal comes within a span that starts at the calibrated length and follows the machine's
+    speed: shorter after a signal that came after the end, longer after one before any file."""
     results = []
+    span = length
     for n in range(MOST_ROUNDS):
         if sum(0 < t["untouched"] < 160 for _, t in results) >= MIDWAY_ROUNDS:
             break
@@ -143,7 +146,7 @@ def interrupted_runs(work, rng, sig, length, no_dialog=False):
         if sig == signal.SIGTERM:
             while run.poll() is None and not handles_term(run.pid):
                 time.sleep(0.001)
-        time.sleep(rng.uniform(0, length))
+        time.sleep(rng.uniform(0, span))
         run.send_signal(sig)
         try:
             code = run.wait(timeout=30)
@@ -151,6 +154,8 @@ def interrupted_runs(work, rng, sig, length, no_dialog=False):
             run.kill()
             code = "hang"
         results.append((code, counts(files)))
+        tally = results[-1][1]
+        span *= 0.7 if tally["cleaned"] == 160 else 1.3 if tally["untouched"] == 160 else 1
         subprocess.run(["rm", "-rf", root])
     return results
 
