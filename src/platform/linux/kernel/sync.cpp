@@ -199,7 +199,9 @@ HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initial
   return event;
 }
 
-// Keeps: signals the event and wakes its waiters; TRUE on success. Maps to notify_all.
+// Keeps: signals the event and wakes its waiters, one of them for an auto-reset event (the
+// one that takes the signal); TRUE on success. Maps to notify_all, or notify_one for an
+// auto-reset event, so that a wake-up for one of several waiters does not wake them all.
 BOOL WINAPI SetEvent(HANDLE handle) {
   AbandonGuard guard;
   Event* event = As<Event>(handle, Kind::Event);
@@ -208,7 +210,10 @@ BOOL WINAPI SetEvent(HANDLE handle) {
   // of an event, freed by its last user) never frees it under this call.
   std::lock_guard<std::mutex> lock(event->lock);
   event->signalled = true;
-  event->changed.notify_all();
+  if (event->manualReset)
+    event->changed.notify_all();
+  else
+    event->changed.notify_one();
   return TRUE;
 }
 
