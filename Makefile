@@ -127,6 +127,7 @@ bench: build
 	bash scripts/install-deps.sh --bench
 	cmake --build --preset linux --target bench_floor bench_scan
 	/usr/bin/python3 bench/table.py build build/bench-corpus $(BENCH_RUNS)
+	/usr/bin/python3 bench/network.py build build/bench-network $(BENCH_RUNS)
 
 # How players take a file after cleaning: the README's table, measured again.
 players: build

@@ -29,6 +29,10 @@ LPCSTR FileListFront() {
   return FileList.text.c_str() + FileList.starts[FileList.front];
 }
 
+LPCSTR FileListAt(DWORD offset) {
+  return FileList.text.c_str() + FileList.starts[FileList.front + offset];
+}
+
 void FileListRemoveFront() {
   if (++FileList.front == FileList.starts.size()) FileListClear();
 }

@@ -9,6 +9,8 @@
 // may be done with it. The front of an empty list is nullptr.
 void FileListAppend(LPCSTR path, size_t length);
 LPCSTR FileListFront();
+// The entry offset places behind the front (0: the front).
+LPCSTR FileListAt(DWORD offset);
 void FileListRemoveFront();
 DWORD FileListCount();
 void FileListClear();

@@ -1,6 +1,8 @@
 // Removal of the ID3 tags of one MP3 file, in place, and what became of the file.
 #pragma once
 
+#include <cstdint>
+
 #include "platform.h"
 
 // The source of every write RemoveTags makes: 4096 zero bytes in static storage.
@@ -25,6 +27,14 @@ struct RemovalOutcome {
   DWORD error;
 };
 
+// What a file held when it was opened and read ahead of its turn: its length, and the bytes
+// the decision needs (where a trailer would start, and the header).
+struct FileStart {
+  int64_t length;
+  BYTE trailer[3];
+  BYTE header[10];
+};
+
 // Truncates an ID3v1 trailer from the end of the file, then overwrites an ID3v2 tag at its
 // start with zeros, and says what became of the file. A failure ends the work on that file.
 RemovalOutcome RemoveTags(LPCSTR path);
@@ -34,3 +44,13 @@ inline bool IsFailure(const RemovalOutcome& outcome) {
   return outcome.result != RemovalResult::kChanged &&
          outcome.result != RemovalResult::kNothingToRemove;
 }
+
+// Opens a file as RemoveTags does and reads what the decision needs, changing nothing. Returns
+// the handle, or INVALID_HANDLE_VALUE (nothing left open) when anything is not as RemoveTags
+// would want it (not opened, not a disk file, a read that failed): RemoveTags then decides.
+HANDLE OpenAndReadStart(LPCSTR path, FileStart* start);
+
+// RemoveTags on a file OpenAndReadStart opened, deciding from what it read, with the same
+// outcome and the same bytes changed. A file whose length is no longer the one read is read
+// again. Leaves the file open.
+RemovalOutcome RemoveTagsOpened(HANDLE file, const FileStart& start);

@@ -1,5 +1,6 @@
 #include "worker/worker.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -8,8 +9,16 @@
 #include "common/run_state.h"
 #include "filelist/filelist.h"
 #include "tagremoval/tagremoval.h"
+#include "worker/open_ahead.h"
 
 namespace {
+
+// A file that took this long to clean lies on a slow mount (a network share: each call a round
+// trip): from then on the files after the one at hand are opened ahead. On a local disk no
+// file takes this long, and the run makes the calls it always made.
+constexpr auto kSlowFile = std::chrono::milliseconds(1);
+// Fewer entries left than this are not worth starting helpers for.
+constexpr DWORD kWorthOpeningAhead = 3;
 
 struct Controls {
   HWND Percent;
@@ -50,27 +59,46 @@ LPCSTR WhatFailed(const RemovalOutcome& outcome) {
   }
 }
 
-// Cleans one file, recording it if that failed. An empty path (a program started with no
-// argument) names no file, and is not one that failed.
-void Clean(LPCSTR path) {
-  RemovalOutcome outcome = RemoveTags(path);
+// Cleans one file, from what was read ahead where a helper opened it, else opening it itself
+// once no file it handed back is open; records it if that failed. An empty path (a program
+// started with no argument) names no file, and is not one that failed.
+void Clean(OpenAhead* ahead, LPCSTR path) {
+  AheadFile opened;
+  RemovalOutcome outcome;
+  if (TakeFront(ahead, &opened)) {
+    outcome = RemoveTagsOpened(opened.file, opened.start);
+    HandBack(ahead, opened.file);
+  } else {
+    AwaitClosed(ahead);
+    outcome = RemoveTags(path);
+  }
   if (IsFailure(outcome) && path[0] != '\0')
     RecordFailure(path, WhatFailed(outcome), outcome.error);
 }
 
+// A file declined: closed unchanged if it was opened ahead.
+void Decline(OpenAhead* ahead) {
+  AheadFile opened;
+  if (TakeFront(ahead, &opened)) HandBack(ahead, opened.file);
+}
+
 bool ShiftHeld() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
-// Shows one entry, asks when Shift is held, and cleans it unless the answer was No.
-void ProcessEntry(const Controls& controls, LPCSTR path, double percentDone) {
+// Shows one entry, asks when Shift is held, and cleans it unless the answer was No. True when
+// the cleaning took as long as a file on a slow mount does.
+bool ProcessEntry(const Controls& controls, OpenAhead* ahead, LPCSTR path, double percentDone) {
   char percentText[16];
   std::snprintf(percentText, sizeof percentText, "%.01f%%", percentDone);
   SetWindowTextA(controls.Percent, percentText);
   SetWindowTextA(controls.FileName, path);
   if (ShiftHeld() &&
       MessageBoxA(DialogWindow, path, "Confirm", MB_YESNO | MB_ICONQUESTION) != IDYES) {
-    return;
+    Decline(ahead);
+    return false;
   }
-  Clean(path);
+  auto started = std::chrono::steady_clock::now();
+  Clean(ahead, path);
+  return std::chrono::steady_clock::now() - started >= kSlowFile;
 }
 
 }  // namespace
@@ -91,13 +119,19 @@ DWORD WINAPI WorkerThreadProc(LPVOID parameter) {
   double PercentDone = 0.0;
   double PercentStep = count > 0 ? 100.0 / static_cast<double>(count) : 0.0;
   if (StopRequested()) return 0;
+  OpenAhead* ahead = nullptr;
   while (FileListCount() > 0) {
-    ProcessEntry(controls, FileListFront(), PercentDone);
-    if (StopRequested()) return 0;
-    FileListRemoveFront();
+    bool slow = ProcessEntry(controls, ahead, FileListFront(), PercentDone);
+    if (StopRequested()) {
+      EndOpenAhead(ahead);
+      return 0;
+    }
+    AdvanceFront(ahead);
+    if (ahead == nullptr && slow && FileListCount() >= kWorthOpeningAhead) ahead = StartOpenAhead();
     PercentDone += PercentStep;
     SendMessageA(controls.Progress, PBM_STEPIT, 0, 0);
   }
+  EndOpenAhead(ahead);
   PostMessageA(DialogWindow, kFinishMessage, 0, 0);
   return 0;
 }

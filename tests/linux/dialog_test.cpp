@@ -1,6 +1,8 @@
 // The progress dialog and its stop protocol, on the real Qt dialog (offscreen platform), with
 // real files and real input events. The gate holds the worker at a known kernel call.
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "common/run_state.h"
@@ -160,6 +162,81 @@ TEST(ShiftAsksBeforeEachFileAndNoSkipsIt) {
   CHECK_EQ(result, 0);
   CHECK_EQ(asked.size(), 3u);
   for (const std::string& name : names) CHECK(name == skipped ? Untouched(name) : Cleaned(name));
+}
+
+// Whether this process has the file open: read from /proc/self/fd.
+bool OpenHere(const std::string& path) {
+  std::error_code error;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+    if (std::filesystem::read_symlink(fd.path(), error) == path) return true;
+  }
+  return false;
+}
+
+// A file that takes a slow mount's time (held at the gate) starts the look-ahead: the files
+// after it are opened by helpers. A No, and then a stop, leave every file opened ahead as it
+// was, and close it; the worker changes only the files it was told to, in the list's order.
+TEST(FilesOpenedAheadChangeOnlyAtTheirTurn) {
+  gate::Reset();
+  files::TempFolder folder;
+  std::vector<std::string> names;
+  for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3", "e.mp3", "f.mp3"}) {
+    names.push_back(folder.Text(name));
+    files::Write(names.back(), Tagged);
+  }
+  std::string first, declined, second;
+  auto others = [&] {
+    std::vector<std::string> left;
+    for (const std::string& name : names) {
+      if (name != first && name != declined && name != second) left.push_back(name);
+    }
+    return left;
+  };
+  auto confirm = [&](std::string* asked, QMessageBox::StandardButton answer) {
+    for (const std::string& name : others()) {
+      QMessageBox* box = Box(name);
+      if (box == nullptr) continue;
+      *asked = name;
+      QAbstractButton* button = box->button(answer);
+      Later([button] { Click(button, true); });
+      return true;
+    }
+    return false;
+  };
+  gate::Arm(gate::At::Write);
+  int result = Run({folder.Text()}, {[&] {
+                                       if (!HeldAndShown()) return false;
+                                       first = Current();
+                                       PressShift(Dialog(), true);
+                                       gate::Open();
+                                       return true;
+                                     },
+                                     [&] {
+                                       std::vector<std::string> after = others();
+                                       if (!std::all_of(after.begin(), after.end(), OpenHere))
+                                         return false;
+                                       gate::Arm(gate::At::Write);
+                                       return confirm(&declined, QMessageBox::No);
+                                     },
+                                     [&] { return confirm(&second, QMessageBox::Yes); },
+                                     [] {
+                                       if (!gate::Reached()) return false;
+                                       AskToStop(0);
+                                       return true;
+                                     },
+                                     YesOnceAskedThenOpenTheGate});
+  ReleaseShift();
+  CHECK_EQ(result, 0);
+  for (const std::string& name : names) {
+    CHECK(name == first || name == second ? Cleaned(name) : Untouched(name));
+  }
+  // The helpers close what was opened ahead once the run has ended.
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (std::any_of(names.begin(), names.end(), OpenHere) &&
+         std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  CHECK(std::none_of(names.begin(), names.end(), OpenHere));
 }
 
 // The stop question and a "Confirm" box from the worker are open together and both stay

@@ -1,5 +1,9 @@
 #include "trace.h"
 
+#include <chrono>
+#include <map>
+#include <mutex>
+
 #include "objects.h"
 #include "platform.h"
 #include "tagremoval/tagremoval.h"
@@ -11,10 +15,36 @@ std::function<void(const std::string&)> OnCall;
 std::string MoreDataAt;
 int MoreDataStuck = 0;
 std::string FirstFound;
+bool SlowOpens = false;
+
+namespace {
+
+// The look-ahead's helpers make their calls beside the worker's.
+std::recursive_mutex Lock;
 Fault Injected;
+std::thread::id InjectedOn;
+std::string Hit;
+std::map<HANDLE, std::string> OpenPaths;
+
+}  // namespace
+
+void Inject(const Fault& fault) {
+  std::lock_guard<std::recursive_mutex> lock(Lock);
+  Injected = fault;
+  InjectedOn = std::this_thread::get_id();
+  Hit.clear();
+}
+
+std::string FaultHit() {
+  std::lock_guard<std::recursive_mutex> lock(Lock);
+  return Hit;
+}
 
 void Reset() {
+  std::lock_guard<std::recursive_mutex> lock(Lock);
+  SlowOpens = false;
   Injected = {};
+  Hit.clear();
   Calls.clear();
   OnCall = nullptr;
   MoreDataAt.clear();
@@ -25,8 +55,11 @@ void Reset() {
 
 namespace {
 
+constexpr auto kSlowOpen = std::chrono::milliseconds(3);
+
 template <typename Result>
 Result Log(Result result, const std::string& line) {
+  std::lock_guard<std::recursive_mutex> lock(trace::Lock);
   trace::Calls.push_back(line);
   if (trace::OnCall) trace::OnCall(line);
   return result;
@@ -34,12 +67,23 @@ Result Log(Result result, const std::string& line) {
 
 std::string Flag(BOOL ok) { return ok ? " ok" : " failed"; }
 
-// Whether this call is the one to fail; counts the calls of its kind.
-bool Injects(const std::string& call) {
+// Whether this call, on the file of handle or path, is the one to fail; counts the calls of
+// its kind on the threads the fault is for.
+bool Injects(const std::string& call, HANDLE file, const char* path = nullptr) {
+  std::lock_guard<std::recursive_mutex> lock(trace::Lock);
   trace::Fault& fault = trace::Injected;
-  if (fault.call != call || fault.nth <= 0 || --fault.nth > 0) return false;
+  if (fault.call != call || fault.nth <= 0) return false;
+  if ((std::this_thread::get_id() == trace::InjectedOn) == fault.elsewhere) return false;
+  if (--fault.nth > 0) return false;
+  auto open = trace::OpenPaths.find(file);
+  trace::Hit = path != nullptr ? path : open != trace::OpenPaths.end() ? open->second : "?";
   platform::SetLastError(fault.error);
   return true;
+}
+
+void Opened(HANDLE file, const char* path) {
+  std::lock_guard<std::recursive_mutex> lock(trace::Lock);
+  if (file != INVALID_HANDLE_VALUE) trace::OpenPaths[file] = path;
 }
 
 }  // namespace
@@ -59,9 +103,11 @@ BOOL __real_FindNextFileA(HANDLE, LPWIN32_FIND_DATAA);
 
 HANDLE __wrap_CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flags, HANDLE templateFile) {
-  HANDLE file = Injects("CreateFileA") ? INVALID_HANDLE_VALUE
-                                       : __real_CreateFileA(path, access, share, security,
-                                                            disposition, flags, templateFile);
+  HANDLE file =
+      Injects("CreateFileA", nullptr, path)
+          ? INVALID_HANDLE_VALUE
+          : __real_CreateFileA(path, access, share, security, disposition, flags, templateFile);
+  Opened(file, path);
   return Log(file, "CreateFileA " + std::to_string(access) + " " + std::to_string(share) + " " +
                        std::to_string(disposition) + " " + std::to_string(flags) +
                        (file == INVALID_HANDLE_VALUE ? " failed" : " ok"));
@@ -74,21 +120,21 @@ DWORD __wrap_GetFileType(HANDLE file) {
 
 BOOL __wrap_SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER position,
                              DWORD origin) {
-  BOOL ok =
-      !Injects("SetFilePointerEx") && __real_SetFilePointerEx(file, distance, position, origin);
+  BOOL ok = !Injects("SetFilePointerEx", file) &&
+            __real_SetFilePointerEx(file, distance, position, origin);
   return Log(ok, "SetFilePointerEx " + std::to_string(distance.QuadPart) + " " +
                      std::to_string(origin) + Flag(ok));
 }
 
 BOOL __wrap_ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED o) {
   *read = 0;
-  BOOL ok = !Injects("ReadFile") && __real_ReadFile(file, buffer, count, read, o);
+  BOOL ok = !Injects("ReadFile", file) && __real_ReadFile(file, buffer, count, read, o);
   return Log(ok, "ReadFile " + std::to_string(count) + " -> " + std::to_string(*read) + Flag(ok));
 }
 
 BOOL __wrap_WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED o) {
   bool shortWrite = trace::Injected.shortWrite;
-  bool injected = Injects("WriteFile");
+  bool injected = Injects("WriteFile", file);
   BOOL ok = injected ? shortWrite && __real_WriteFile(file, buffer, count / 2, written, o)
                      : __real_WriteFile(file, buffer, count, written, o);
   std::string source = buffer == ZeroBlock ? " ZeroBlock" : " other";
@@ -96,11 +142,15 @@ BOOL __wrap_WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written,
 }
 
 BOOL __wrap_SetEndOfFile(HANDLE file) {
-  BOOL ok = !Injects("SetEndOfFile") && __real_SetEndOfFile(file);
+  BOOL ok = !Injects("SetEndOfFile", file) && __real_SetEndOfFile(file);
   return Log(ok, "SetEndOfFile" + Flag(ok));
 }
 
 BOOL __wrap_CloseHandle(HANDLE object) {
+  {
+    std::lock_guard<std::recursive_mutex> lock(trace::Lock);
+    trace::OpenPaths.erase(object);
+  }
   BOOL ok = __real_CloseHandle(object);
   return Log(ok, "CloseHandle" + Flag(ok));
 }

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace trace {
@@ -20,15 +21,21 @@ extern int MoreDataStuck;
 extern std::string FirstFound;
 
 // A system call that fails as the system would, without being made: the nth call (from 1) of
-// the named kind fails with error; with shortWrite, a WriteFile writes half its bytes instead
-// and says so, as a full disk can.
+// the named kind on the thread that injected it (elsewhere: on any other thread, the
+// look-ahead's helpers) fails with error; with shortWrite, a WriteFile writes half its bytes
+// instead and says so, as a full disk can.
 struct Fault {
   std::string call;
   int nth = 0;
   unsigned error = 0;
   bool shortWrite = false;
+  bool elsewhere = false;
 };
-extern Fault Injected;
+void Inject(const Fault& fault);
+// Every open takes a few milliseconds, as on a network mount: the worker then opens ahead.
+extern bool SlowOpens;
+// The path of the file the injected fault fell on; empty while it fell on none.
+std::string FaultHit();
 
 void Reset();
 

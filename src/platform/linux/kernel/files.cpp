@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <thread>
 #include <unistd.h>
 
 #include "console.h"
@@ -35,8 +36,34 @@ DWORD AttributesFromMode(mode_t mode) {
 // fstat(2). Cleared before its descriptor is closed, so its number is never taken for another
 // file; another open only replaces it, which costs GetFileType an fstat.
 std::atomic<int> LastOpenedRegular{-1};
-// The file this thread has open for writing, until it closes it.
-thread_local int ChangingFd = -1;
+// The one file being changed and the thread changing it: from its first truncation or write
+// until it is closed, by whichever thread (a file may be opened by one thread, changed by
+// another and closed by a third), or until the thread changing it turns to another file. A
+// thread that only opened and read a file is not changing it.
+std::atomic<int> ChangedFd{-1};
+std::atomic<std::thread::id> ChangingThread{};
+
+void NoteChange(int fd) {
+  if (fd == STDERR_FILENO) return;  // a line on standard error changes no file
+  ChangingThread = std::this_thread::get_id();
+  ChangedFd = fd;
+}
+
+// A file call by the thread changing a file, on another file: that change is over.
+void NoteFileCall(HANDLE file) {
+  int changed = ChangedFd.load();
+  if (changed < 0 || changed == FdFromHandle(file)) return;
+  if (ChangingThread.load() == std::this_thread::get_id())
+    ChangedFd.compare_exchange_strong(changed, -1);
+}
+
+// Notes the call's file before the call's own check, so that a thread whose change is over
+// stops at the start of its next file call once the process is ending.
+struct FileCallGuard {
+  explicit FileCallGuard(HANDLE file) : noted((NoteFileCall(file), true)) {}
+  bool noted;
+  AbandonGuard guard;
+};
 
 int OpenFlags(DWORD access) {
   int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
@@ -68,13 +95,18 @@ int OpenForWriting(LPCSTR path, int flags) {
     return Failed(-1, ERROR_SHARING_VIOLATION);
   }
   LastOpenedRegular = fd;
-  ChangingFd = fd;
   return fd;
 }
 
 }  // namespace
 
-bool platform::CurrentThreadChangingFile() { return ChangingFd >= 0; }
+bool platform::ThreadChangingFile(std::thread::id thread) {
+  return ChangedFd.load() >= 0 && ChangingThread.load() == thread;
+}
+
+bool platform::CurrentThreadChangingFile() {
+  return ThreadChangingFile(std::this_thread::get_id());
+}
 
 // Keeps: opens an existing path only (OPEN_EXISTING), with the access asked for, returning
 // INVALID_HANDLE_VALUE on failure with the reason for GetLastError; a folder opens only with
@@ -110,7 +142,7 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTE
 // block devices are reported as FILE_TYPE_CHAR too, so that nothing takes a disk device for a
 // file.
 DWORD WINAPI GetFileType(HANDLE file) {
-  AbandonGuard guard;
+  FileCallGuard guard(file);
   if (IsFileHandle(file) && FdFromHandle(file) == LastOpenedRegular) return FILE_TYPE_DISK;
   struct stat status;
   if (!IsFileHandle(file) || fstat(FdFromHandle(file), &status) != 0) return FILE_TYPE_UNKNOWN;
@@ -124,7 +156,7 @@ DWORD WINAPI GetFileType(HANDLE file) {
 // to lseek(2), whose EINVAL is that error.
 BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPosition,
                              DWORD origin) {
-  AbandonGuard guard;
+  FileCallGuard guard(file);
   static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
   if (!IsFileHandle(file) || origin > FILE_END) return Failed(FALSE, ERROR_INVALID_PARAMETER);
   off_t position = lseek(FdFromHandle(file), distance.QuadPart, kWhence[origin]);
@@ -137,7 +169,7 @@ BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER
 // Keeps: reads up to count bytes at the position, fewer only at the end of the file, with the
 // count read returned; TRUE on success. Maps to read(2), repeated until done.
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED) {
-  AbandonGuard guard;
+  FileCallGuard guard(file);
   if (read != nullptr) *read = 0;
   if (!IsFileHandle(file)) return Failed(FALSE, ERROR_INVALID_PARAMETER);
   DWORD done = 0;
@@ -155,9 +187,10 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOV
 // Keeps: writes all count bytes at the position or fails (FALSE). Maps to write(2), repeated
 // until done; a write that takes nothing is a full disk.
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED) {
-  AbandonGuard guard;
+  FileCallGuard guard(file);
   if (written != nullptr) *written = 0;
   if (!IsFileHandle(file)) return Failed(FALSE, ERROR_INVALID_PARAMETER);
+  NoteChange(FdFromHandle(file));
   DWORD done = 0;
   while (done < count) {
     ssize_t put =
@@ -174,8 +207,9 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written,
 // Keeps: the file ends at the current position; TRUE on success. Maps to lseek(2) and
 // ftruncate(2).
 BOOL WINAPI SetEndOfFile(HANDLE file) {
-  AbandonGuard guard;
+  FileCallGuard guard(file);
   if (!IsFileHandle(file)) return Failed(FALSE, ERROR_INVALID_PARAMETER);
+  NoteChange(FdFromHandle(file));
   off_t position = lseek(FdFromHandle(file), 0, SEEK_CUR);
   if (position < 0 || ftruncate(FdFromHandle(file), position) != 0) return Failed(FALSE);
   return TRUE;
@@ -207,9 +241,12 @@ BOOL WINAPI CloseHandle(HANDLE object) {
   AbandonGuard guard;
   if (IsFileHandle(object)) {
     int fd = FdFromHandle(object);
-    if (fd == ChangingFd) ChangingFd = -1;
+    bool changeOver = ChangedFd.compare_exchange_strong(fd, -1);
+    fd = FdFromHandle(object);
     LastOpenedRegular.compare_exchange_strong(fd, -1);
-    return close(FdFromHandle(object)) == 0;
+    bool closed = close(FdFromHandle(object)) == 0;
+    if (changeOver) ChangeEnded();
+    return closed;
   }
   Object* target = ObjectFromHandle(object);
   if (target == nullptr) return FALSE;

@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "platform.h"
 
@@ -44,8 +45,12 @@ BOOL CloseFind(Object* object);
 // of ours once the process is ending, except while it has a file open for writing.
 void StopIfAbandoned();
 bool CurrentThreadAbandoned();
-// Whether the calling thread has a file open for writing: it is changing that file.
+// Whether the calling thread, or the one given, is changing a file: it truncated or wrote it,
+// and it is neither closed nor left for another file yet.
 bool CurrentThreadChangingFile();
+bool ThreadChangingFile(std::thread::id thread);
+// A change is over (its file closed): a thread waiting to stop at the process's end looks again.
+void ChangeEnded();
 
 // Where a thread waits for another (the dialog's thread): TerminateThread wakes every waiter
 // here, and a wait must also end when CurrentThreadAbandoned() becomes true.

@@ -31,6 +31,7 @@ struct Thread : Object {
   DWORD exitCode = STILL_ACTIVE;
   std::atomic<bool> abandoned{false};
   std::atomic<int> references{2};  // the handle and the running thread
+  std::atomic<std::thread::id> id{};
 };
 
 thread_local Thread* CurrentThread = nullptr;
@@ -82,6 +83,7 @@ void CountReturned(Thread* thread);
 
 void RunThread(Thread* thread, LPTHREAD_START_ROUTINE start, LPVOID parameter) {
   CurrentThread = thread;
+  thread->id = std::this_thread::get_id();
   DWORD code = start(parameter);
   {
     std::lock_guard<std::mutex> lock(thread->lock);
@@ -118,8 +120,10 @@ void WakeForAbandonment() {
 }
 
 // The process ending while a thread of ours still runs (a library calling exit(3) when its
-// display went away, say): that thread may finish the file it is changing, for at most this
-// long, and then stops at its next platform call, so that exit never cuts a change in half.
+// display went away, say): a thread changing a file may finish it, for at most this long, and
+// then stops at its next platform call, so that exit never cuts a change in half. The others
+// stop at their next platform call, or are given up after kStopWait (inside a system call that
+// does not return, or waiting for work that will not come).
 constexpr auto kFileFinishAtExit = std::chrono::milliseconds(1000);
 std::atomic<bool> ProcessEnding{false};
 std::mutex& LiveLock = *new std::mutex;
@@ -128,10 +132,12 @@ std::vector<Thread*>& LiveThreads = *new std::vector<Thread*>;  // started, not 
 void LetFilesFinish() {
   ProcessEnding = true;
   WakeForAbandonment();
-  auto until = std::chrono::steady_clock::now() + kFileFinishAtExit;
+  auto now = std::chrono::steady_clock::now();
+  auto changing = now + kFileFinishAtExit, others = now + kStopWait;
   std::lock_guard<std::mutex> live(LiveLock);
   for (Thread* thread : LiveThreads) {
     if (thread->abandoned.load()) continue;  // stopped already, or given up in a system call
+    auto until = ThreadChangingFile(thread->id.load()) ? changing : others;
     std::unique_lock<std::mutex> lock(thread->lock);
     thread->ended.wait_until(lock, until, [thread] { return thread->stopped; });
   }
@@ -155,6 +161,10 @@ void CountReturned(Thread* thread) {
 }
 
 }  // namespace
+
+void platform::ChangeEnded() {
+  if (ProcessEnding.load()) WakeForAbandonment();
+}
 
 std::mutex& platform::RendezvousLock() { return TheRendezvousLock; }
 std::condition_variable& platform::Rendezvous() { return TheRendezvous; }
@@ -189,16 +199,21 @@ HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initial
   return event;
 }
 
-// Keeps: signals the event and wakes its waiters; TRUE on success. Maps to notify_all.
+// Keeps: signals the event and wakes its waiters, one of them for an auto-reset event (the
+// one that takes the signal); TRUE on success. Maps to notify_all, or notify_one for an
+// auto-reset event, so that a wake-up for one of several waiters does not wake them all.
 BOOL WINAPI SetEvent(HANDLE handle) {
   AbandonGuard guard;
   Event* event = As<Event>(handle, Kind::Event);
   if (event == nullptr) return FALSE;
-  {
-    std::lock_guard<std::mutex> lock(event->lock);
-    event->signalled = true;
-  }
-  event->changed.notify_all();
+  // Woken under the lock, so that a waiter that closes the event once it has it (a lock made
+  // of an event, freed by its last user) never frees it under this call.
+  std::lock_guard<std::mutex> lock(event->lock);
+  event->signalled = true;
+  if (event->manualReset)
+    event->changed.notify_all();
+  else
+    event->changed.notify_one();
   return TRUE;
 }
 

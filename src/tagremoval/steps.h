@@ -1,0 +1,32 @@
+// The steps of tag removal on a file already open, shared by the remover that opens the file
+// itself and the one that is handed a file opened and read ahead.
+#pragma once
+
+#include <cstdint>
+
+#include "tagremoval/tagremoval.h"
+
+namespace removal {
+
+inline constexpr int64_t kTrailerSize = 128;
+inline constexpr int64_t kHeaderSize = 10;
+inline constexpr size_t kMarkerSize = 3;
+
+// Opens a file as the remover changes it: read and write, others may only read.
+HANDLE OpenForChange(LPCSTR path);
+
+RemovalOutcome Done(bool changed);
+RemovalOutcome Failed(RemovalStep step);
+bool MoveTo(HANDLE file, int64_t distance, DWORD origin, int64_t* position);
+// Reads count bytes at the position; *complete is false when the file ended first.
+bool Read(HANDLE file, BYTE* buffer, DWORD count, bool* complete);
+// True when the bytes begin with the ID3v1 trailer's marker.
+bool IsTrailerMarker(const BYTE* bytes);
+// The size of the region a valid ID3v2 header announces (tag size + header), or -1.
+int64_t HeaderRegion(const BYTE header[kHeaderSize]);
+// Writes zeros over the first count bytes, in ZeroBlock's chunks.
+RemovalOutcome WriteZeros(HANDLE file, int64_t count);
+// Both steps on a disk file open for writing, each reading what it decides on.
+RemovalOutcome CleanOpenFile(HANDLE file);
+
+}  // namespace removal
