@@ -5,7 +5,7 @@
 #include "filelist/filelist.h"
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) BuildFileList(argv[i]);
+  for (int i = 1; i < argc; ++i) BuildFileList(argv[i], nullptr);
   std::printf("%u\n", FileListCount());
   return 0;
 }

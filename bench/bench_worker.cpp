@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     double run = Seconds(start);
     start = Clock::now();
     FileListClear();
-    BuildFileList(top.c_str());
+    BuildFileList(top.c_str(), StopEvent);
     double scan = Seconds(start);
     FileListClear();
     std::printf(

@@ -3,13 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "common/run_state.h"
 #include "filelist/filelist.h"
 #include "support/check.h"
 #include "support/file_list.h"
 #include "support/files.h"
 #include "support/small_stack.h"
-#include "support/stop_event.h"
 
 namespace fs = std::filesystem;
 
@@ -68,7 +66,6 @@ TEST(ListKeepsOrderAndDuplicates) {
 }
 
 TEST(SinglePathsAreTheOneEntry) {
-  StopEventForTest stop;
   files::TempFolder folder;
   Touch(folder.Path() / "song.wav");
   CHECK(Build(folder.Text("song.wav")) == std::vector<std::string>{folder.Text("song.wav")});
@@ -77,7 +74,6 @@ TEST(SinglePathsAreTheOneEntry) {
 }
 
 TEST(ScanListsMp3FilesDepthFirstInEnumerationOrder) {
-  StopEventForTest stop;
   files::TempFolder folder;
   for (const char* name : {"a.mp3", "B.MP3", "c.mp3.txt", "mp3", "e.mP3", "f.Mp3x"}) {
     Touch(folder.Path() / name);
@@ -112,7 +108,6 @@ TEST(ScanListsMp3FilesDepthFirstInEnumerationOrder) {
 }
 
 TEST(TrailingSeparatorIsDoubled) {
-  StopEventForTest stop;
   files::TempFolder folder;
   Touch(folder.Path() / "a.mp3");
   const std::string sep = kPathSeparator;
@@ -121,20 +116,19 @@ TEST(TrailingSeparatorIsDoubled) {
 }
 
 TEST(EmptyAndMissingFoldersGiveNothing) {
-  StopEventForTest stop;
   files::TempFolder folder;
   CHECK(Build(folder.Text()).empty());
   FileListClear();
-  ScanFolder(folder.Text("missing"));
+  ScanFolder(folder.Text("missing"), nullptr);
   CHECK(Listed().empty());
 }
 
 TEST(StopBeforeScanListsNothing) {
-  StopEventForTest stop;
   files::TempFolder folder;
   Touch(folder.Path() / "a.mp3");
-  SetEvent(StopEvent);
-  CHECK(Build(folder.Text()).empty());
+  HANDLE stop = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+  CHECK(Build(folder.Text(), stop).empty());
+  CloseHandle(stop);
 }
 
 // A worker's stack is far larger, but a scan that took stack per folder level would still run
@@ -142,7 +136,6 @@ TEST(StopBeforeScanListsNothing) {
 // hundred levels here, which even such a scan fits in; Linux goes as deep as the chain does.
 TEST(ScanOfTheDeepestTreeNeedsNoMoreStack) {
   constexpr size_t kSmallStack = 64 * 1024;
-  StopEventForTest stop;
   files::TempFolder folder;
   std::string deepest = FolderChain(folder.Text());
   std::vector<std::string> listed;

@@ -45,10 +45,10 @@ void FileListClear() {
   FileList.front = 0;
 }
 
-void BuildFileList(LPCSTR path) {
+void BuildFileList(LPCSTR path, HANDLE stop) {
   DWORD attributes = GetFileAttributesA(path);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    ScanFolder(path);
+    ScanFolder(path, stop);
   } else {
     FileListAppend(path, std::strlen(path));
   }

@@ -15,8 +15,10 @@ void FileListRemoveFront();
 DWORD FileListCount();
 void FileListClear();
 
-// Fills FileList from one path: a folder is scanned, anything else is the one entry.
-void BuildFileList(LPCSTR path);
+// Fills FileList from one path: a folder is scanned, anything else is the one entry. Once the
+// event stop is set, the scan enters no further folder; a null stop is never set.
+void BuildFileList(LPCSTR path, HANDLE stop);
 
-// Appends every ".mp3" file of the folder tree, depth-first in enumeration order.
-void ScanFolder(std::string folder);
+// Appends every ".mp3" file of the folder tree, depth-first in enumeration order, entering no
+// folder once stop is set.
+void ScanFolder(std::string folder, HANDLE stop);

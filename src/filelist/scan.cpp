@@ -1,7 +1,6 @@
 #include <vector>
 
 #include "common/failure_record.h"
-#include "common/run_state.h"
 #include "filelist/filelist.h"
 
 namespace {
@@ -100,12 +99,16 @@ void RecordUnreadFolder(const std::string& path, size_t length, LPCSTR what) {
   RecordFailure(path.substr(0, length).c_str(), what, error);
 }
 
-// Enters the folder the path text names, unless a stop was requested, it cannot be read or
-// enumerated, or the scan is inside it already: its enumeration is pushed, with its first entry
-// in entry. The path text is left with the separator and the pattern appended. The stack grows
-// before the enumeration opens, so that growing it cannot fail with a handle in hand.
-bool EnterFolder(std::string& path, WIN32_FIND_DATAA* entry) {
-  if (StopRequested()) return false;
+bool Stopped(HANDLE stop) {
+  return stop != nullptr && WaitForSingleObject(stop, 0) == WAIT_OBJECT_0;
+}
+
+// Enters the folder the path text names, unless stop is set, it cannot be read or enumerated, or
+// the scan is inside it already: its enumeration is pushed, with its first entry in entry. The
+// path text is left with the separator and the pattern appended. The stack grows before the
+// enumeration opens, so that growing it cannot fail with a handle in hand.
+bool EnterFolder(std::string& path, WIN32_FIND_DATAA* entry, HANDLE stop) {
+  if (Stopped(stop)) return false;
   FolderIdentity identity;
   if (!ReadIdentity(path, &identity)) {
     RecordUnreadFolder(path, path.size(), "could not be read");
@@ -138,12 +141,12 @@ bool NextEntry(const std::string& path, WIN32_FIND_DATAA* entry) {
 
 // Takes the entry at hand in the innermost open folder: a matching file is listed, a folder is
 // entered. True when one was: entry then holds that folder's first entry.
-bool TakeEntry(std::string& path, WIN32_FIND_DATAA* entry) {
+bool TakeEntry(std::string& path, WIN32_FIND_DATAA* entry, HANDLE stop) {
   int length = lstrlenA(entry->cFileName);
   path.resize(OpenFolders.back().base);
   path.append(entry->cFileName, static_cast<size_t>(length));
   if ((entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && entry->cFileName[0] != '.') {
-    return EnterFolder(path, entry);
+    return EnterFolder(path, entry, stop);
   }
   if (HasMp3Suffix(entry->cFileName, length)) FileListAppend(path.c_str(), path.size());
   return false;
@@ -167,10 +170,10 @@ struct CloseOpenFolders {
 // position, and the folder it was met in goes on once that subtree has ended. One entry record
 // and one path text serve every level: each name is written over the path after its folder's
 // base.
-void ScanFolder(std::string folder) {
+void ScanFolder(std::string folder, HANDLE stop) {
   CloseOpenFolders closer;
   WIN32_FIND_DATAA entry;
-  if (!EnterFolder(folder, &entry)) return;
-  while (TakeEntry(folder, &entry) || NextEntry(folder, &entry)) {
+  if (!EnterFolder(folder, &entry, stop)) return;
+  while (TakeEntry(folder, &entry, stop) || NextEntry(folder, &entry)) {
   }
 }

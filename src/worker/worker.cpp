@@ -39,7 +39,7 @@ std::string CopyPaths(const char* const* paths, int* count) {
 
 void BuildFromPaths(const std::string& copy, int count) {
   const char* path = copy.c_str();
-  for (int i = 0; i < count; ++i, path += std::strlen(path) + 1) BuildFileList(path);
+  for (int i = 0; i < count; ++i, path += std::strlen(path) + 1) BuildFileList(path, StopEvent);
 }
 
 // What went wrong with a file, as its line in the record begins.

@@ -14,9 +14,10 @@
 #include "support/check.h"
 #include "support/file_list.h"
 #include "support/files.h"
-#include "support/stop_event.h"
+#include "support/recorder.h"
 #include "tagremoval/tagremoval.h"
 #include "trace.h"
+#include "worker/worker.h"
 
 namespace fs = std::filesystem;
 using files::Bytes;
@@ -153,7 +154,7 @@ TEST(FileTypeIsNeverTheClosedHandlesOne) {
 }
 
 TEST(ScanEnumeratesEachFolderOnceAndStopsEnteringFolders) {
-  StopEventForTest stop;
+  HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   files::TempFolder folder;
   for (const char* sub : {"one", "two"}) {
     fs::create_directories(folder.Path() / sub / "inner");
@@ -163,7 +164,7 @@ TEST(ScanEnumeratesEachFolderOnceAndStopsEnteringFolders) {
   files::Write(folder.Path() / "a.mp3", {});
   files::Write(folder.Path() / "z.mp3", {});
   trace::Reset();
-  CHECK_EQ(Build(folder.Text()).size(), 6u);
+  CHECK_EQ(Build(folder.Text(), stop).size(), 6u);
   CHECK_EQ(CountStarting(trace::Calls, "FindFirstFileExA"), 5u);
 
   // A stop while the first subfolder is being enumerated: that folder and the top one are
@@ -171,9 +172,9 @@ TEST(ScanEnumeratesEachFolderOnceAndStopsEnteringFolders) {
   trace::Reset();
   int enumerations = 0;
   trace::OnCall = [&](const std::string& line) {
-    if (line.rfind("FindFirstFileExA", 0) == 0 && ++enumerations == 2) SetEvent(StopEvent);
+    if (line.rfind("FindFirstFileExA", 0) == 0 && ++enumerations == 2) SetEvent(stop);
   };
-  std::vector<std::string> listed = Build(folder.Text());
+  std::vector<std::string> listed = Build(folder.Text(), stop);
   CHECK_EQ(CountStarting(trace::Calls, "FindFirstFileExA"), 2u);
   trace::Reset();
   std::set<std::string> names;
@@ -181,10 +182,27 @@ TEST(ScanEnumeratesEachFolderOnceAndStopsEnteringFolders) {
   CHECK_EQ(listed.size(), 3u);
   CHECK(names.count("a.mp3") && names.count("z.mp3") &&
         (names.count("one.mp3") ^ names.count("two.mp3")));
+  CloseHandle(stop);
+
+  // The worker's scan stops on the run's own stop event.
+  recorder::Reset();
+  DialogWindow = recorder::Dialog;
+  StopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  enumerations = 0;
+  trace::OnCall = [&](const std::string& line) {
+    if (line.rfind("FindFirstFileExA", 0) == 0 && ++enumerations == 2) SetEvent(StopEvent);
+  };
+  std::string top = folder.Text();
+  const char* paths[] = {top.c_str(), nullptr};
+  WorkerThreadProc(paths);
+  CHECK_EQ(CountStarting(trace::Calls, "FindFirstFileExA"), 2u);
+  trace::Reset();
+  FileListClear();
+  CloseHandle(StopEvent);
+  StopEvent = nullptr;
 }
 
 TEST(AnEntryWhoseNameDoesNotFitIsSkippedNotTheRestOfItsFolder) {
-  StopEventForTest stop;
   files::TempFolder folder;
   for (const char* name : {"a", "b", "c", "d", "e", "f", "g"}) {
     files::Write(folder.Path() / (std::string(name) + ".mp3"), {});
@@ -211,7 +229,6 @@ TEST(AnEntryWhoseNameDoesNotFitIsSkippedNotTheRestOfItsFolder) {
 }
 
 TEST(LinksAreFollowedButCyclesEnd) {
-  StopEventForTest stop;
   files::TempFolder folder;
   fs::create_directory(folder.Path() / "sub");
   files::Write(folder.Path() / "a.mp3", {});
@@ -236,7 +253,6 @@ TEST(LinksAreFollowedButCyclesEnd) {
 }
 
 TEST(NamesAreBytesPassedUnchanged) {
-  StopEventForTest stop;
   files::TempFolder folder;
   std::string name = folder.Text() + "/\xff\xfe caf\xe9.mp3";
   files::Write(name,

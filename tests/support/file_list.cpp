@@ -10,9 +10,9 @@ std::vector<std::string> Listed() {
   return entries;
 }
 
-std::vector<std::string> Build(const std::string& path) {
+std::vector<std::string> Build(const std::string& path, HANDLE stop) {
   FileListClear();
-  BuildFileList(path.c_str());
+  BuildFileList(path.c_str(), stop);
   return Listed();
 }
 

@@ -4,12 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "platform.h"
+
 namespace listing {
 
 // Takes every entry of FileList, front first, leaving it empty.
 std::vector<std::string> Listed();
 
-// Builds FileList afresh from one path and takes it.
-std::vector<std::string> Build(const std::string& path);
+// Builds FileList afresh from one path, with the scan's stop event, and takes it.
+std::vector<std::string> Build(const std::string& path, HANDLE stop = nullptr);
 
 }  // namespace listing

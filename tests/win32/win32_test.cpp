@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <set>
 
-#include "common/run_state.h"
 #include "filelist/filelist.h"
 #include "support/check.h"
 #include "support/files.h"
@@ -49,16 +48,13 @@ TEST(LinkedFolderCyclesEnd) {
   const char* top = std::getenv("VARDEL_CYCLE_TREE");
   CHECK(top != nullptr);
   if (top == nullptr) return;
-  StopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   CHECK(GetFileAttributesA((std::string(top) + "\\sub\\up").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
   FileListClear();
-  BuildFileList(top);
+  BuildFileList(top, nullptr);
   std::multiset<std::string> listed;
   for (; FileListCount() > 0; FileListRemoveFront()) listed.insert(FileListFront());
   std::string base = top;
   CHECK(listed == (std::multiset<std::string>{base + "\\a.mp3", base + "\\sub\\b.mp3"}));
-  CloseHandle(StopEvent);
-  StopEvent = nullptr;
 }
 
 // A reserved device name is never opened at all, in any folder, case or extension.

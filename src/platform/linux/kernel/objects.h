@@ -2,11 +2,10 @@
 // (fd << 1) | 1, so opening a file allocates nothing; every other handle points to an Object.
 #pragma once
 
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 #include "platform.h"
+#include "interface/rendezvous.h"
 
 namespace platform {
 
@@ -40,22 +39,12 @@ BOOL CloseEvent(Object* object);
 BOOL CloseThread(Object* object);
 BOOL CloseFind(Object* object);
 
-// A thread ended by TerminateThread runs no program code again: it stops for good at the
-// entry or the return of whatever platform call it is in or makes next. So does every thread
-// of ours once the process is ending, except while it has a file open for writing.
-void StopIfAbandoned();
-bool CurrentThreadAbandoned();
 // Whether the calling thread, or the one given, is changing a file: it truncated or wrote it,
 // and it is neither closed nor left for another file yet.
 bool CurrentThreadChangingFile();
 bool ThreadChangingFile(std::thread::id thread);
 // A change is over (its file closed): a thread waiting to stop at the process's end looks again.
 void ChangeEnded();
-
-// Where a thread waits for another (the dialog's thread): TerminateThread wakes every waiter
-// here, and a wait must also end when CurrentThreadAbandoned() becomes true.
-std::mutex& RendezvousLock();
-std::condition_variable& Rendezvous();
 
 // Checks on the way into a platform call and again on the way out.
 struct AbandonGuard {

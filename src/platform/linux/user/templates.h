@@ -4,7 +4,6 @@
 
 #include <iterator>
 
-#include "identifiers.h"
 #include "user_driver.h"
 
 namespace platform {

@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "hooks.h"
-#include "objects.h"
+#include "rendezvous.h"
 
 namespace platform {
 namespace {
