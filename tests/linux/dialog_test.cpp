@@ -173,6 +173,8 @@ bool OpenHere(const std::string& path) {
   return false;
 }
 
+constexpr auto kHeldLikeASlowFile = std::chrono::milliseconds(20);
+
 // A file that takes a slow mount's time (held at the gate) starts the look-ahead: the files
 // after it are opened by helpers. A No, and then a stop, leave every file opened ahead as it
 // was, and close it; the worker changes only the files it was told to, in the list's order.
@@ -208,6 +210,9 @@ TEST(FilesOpenedAheadChangeOnlyAtTheirTurn) {
                                        if (!HeldAndShown()) return false;
                                        first = Current();
                                        PressShift(Dialog(), true);
+                                       // Held past the time that marks a file as lying on a slow
+                                       // mount.
+                                       std::this_thread::sleep_for(kHeldLikeASlowFile);
                                        gate::Open();
                                        return true;
                                      },
