@@ -30,14 +30,14 @@ void Nothing(Dialog*) {}
 void NothingRevealed(Dialog*, bool) {}
 void NoState(Dialog*, int, const ShownState&) {}
 
-// Nobody is there to answer: an error is said on stderr and taken as read; a question is
-// answered as the run would go on without asking. The box that lists the files that could not
-// be changed says nothing new: each was a line on stderr as it failed.
+// Nobody is there to answer: an error is said on stderr, and every box is answered at once as
+// the core answers one that is not shown. The box that lists the files that could not be
+// changed says nothing new: each was a line on stderr as it failed.
 void OpenBox(Box* box, const BoxContent& content) {
   if ((content.type & MB_ICONMASK) == MB_ICONERROR) {
     std::fprintf(stderr, "vardel: %s\n", content.text);
   }
-  BoxAnswered(box, (content.type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK);
+  BoxAnswered(box, UnshownAnswer(content.type));
 }
 
 void CloseBox(Box*) {}

@@ -143,6 +143,9 @@ void CloseInput(Dialog* dialog);
 bool InputHeldBack(const Dialog* dialog);
 // The box was answered (IDYES, IDNO or IDOK).
 void BoxAnswered(Box* box, int answer);
+// What a box of this type answers when it is not shown: once a termination signal came, or
+// where nobody can be asked. Any thread.
+int UnshownAnswer(UINT type);
 // Shows every changed control of the dialog through ShowState.
 void ShowChanges(Dialog* dialog);
 
