@@ -149,4 +149,16 @@ int UnshownAnswer(UINT type);
 // Shows every changed control of the dialog through ShowState.
 void ShowChanges(Dialog* dialog);
 
+// The poll loops' descriptors, for a driver whose loops are poll loops; dialog's thread only.
+// Each watched descriptor is read by its ready(fd) when it is readable, in the order watched,
+// until DropWatched(fd) (a descriptor that hung up).
+void AddWatched(int fd, void (*ready)(int fd));
+void DropWatched(int fd);
+// A wait with no limit: until a watched descriptor is ready.
+inline constexpr int kWaitUntilReady = -1;
+// Serves the watched descriptors until the loop has ended (ExitLoop), or until poll fails other
+// than by a signal's interruption. Each wait lasts at most waitMs() milliseconds (none given: no
+// limit), and waited() runs after each.
+void ServeWatched(Loop* loop, int (*waitMs)() = nullptr, void (*waited)() = nullptr);
+
 }  // namespace platform
