@@ -227,8 +227,6 @@ void CloseBox(Box* box) {
 
 void RunLoop(Loop* loop) { ServeWatched(loop, UntilPicture, DrawIfDue); }
 
-void ExitLoop(Loop* loop) { loop->ended = true; }
-
 bool ShiftHeld() {
   bool held = false;
   return X11ShiftHeld(&held) && held;
@@ -239,10 +237,18 @@ bool ShiftHeld() {
 
 namespace platform {
 
+// Its loops end, and take the core's descriptors, as the null driver's do.
 const UserDriver TerminalDriver = {
-    terminal::Open,      terminal::MakeViews,    terminal::Reveal,  terminal::DropViews,
-    terminal::ShowState, terminal::RequestFrame, terminal::OpenBox, terminal::CloseBox,
-    terminal::RunLoop,   terminal::ExitLoop,     AddWatched,        terminal::ShiftHeld,
+    .Open = terminal::Open,
+    .MakeViews = terminal::MakeViews,
+    .Reveal = terminal::Reveal,
+    .DropViews = terminal::DropViews,
+    .ShowState = terminal::ShowState,
+    .RequestFrame = terminal::RequestFrame,
+    .OpenBox = terminal::OpenBox,
+    .CloseBox = terminal::CloseBox,
+    .RunLoop = terminal::RunLoop,
+    .ShiftHeld = terminal::ShiftHeld,
 };
 
 }  // namespace platform
