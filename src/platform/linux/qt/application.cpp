@@ -105,8 +105,18 @@ bool ShiftHeld() {
 namespace platform {
 
 const UserDriver QtDriver = {
-    qt::Open,    qt::MakeViews, qt::Reveal,  qt::DropViews, qt::ShowState,       qt::RequestFrame,
-    qt::OpenBox, qt::CloseBox,  qt::RunLoop, qt::ExitLoop,  qt::WatchDescriptor, qt::ShiftHeld,
+    .Open = qt::Open,
+    .MakeViews = qt::MakeViews,
+    .Reveal = qt::Reveal,
+    .DropViews = qt::DropViews,
+    .ShowState = qt::ShowState,
+    .RequestFrame = qt::RequestFrame,
+    .OpenBox = qt::OpenBox,
+    .CloseBox = qt::CloseBox,
+    .RunLoop = qt::RunLoop,
+    .ExitLoop = qt::ExitLoop,
+    .WatchDescriptor = qt::WatchDescriptor,
+    .ShiftHeld = qt::ShiftHeld,
 };
 
 }  // namespace platform

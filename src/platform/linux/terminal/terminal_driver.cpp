@@ -1,7 +1,6 @@
 // The terminal driver: the dialog drawn on the controlling terminal at most about thirty times
 // a second, and its keys read there. Escape and Ctrl-C are the dialog's Cancel; a box takes y
 // and n (Enter: No), or Enter for OK. Resizing redraws; so does coming back after a stop.
-#include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -27,16 +26,6 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kRedrawEvery = std::chrono::milliseconds(2 * kFrameMs + 1);
 constexpr char kEscape = '\x1b';
 constexpr char kCtrlC = '\x03';
-// The descriptors the core may watch (the calls' wake and the termination signals), and ours.
-constexpr int kMaxWatched = 8;
-constexpr int kOwnDescriptors = 2;
-
-struct Watched {
-  int fd;
-  void (*ready)(int fd);
-};
-
-std::vector<Watched> WatchedFds;
 std::vector<DialogView> Dialogs;      // open, the newest drawn
 std::vector<BoxView> Boxes;           // open, the newest answered by the keys
 std::vector<std::string> ErrorLines;  // reporting boxes, shown again once the terminal is back
@@ -105,11 +94,14 @@ bool TakeKey(char* key) {
 
 // Keys are handled one at a time from the one queue, so that a box opened by one key (in a
 // loop of its own) takes the keys after it in order.
-void ReadKeys() {
+void ReadKeys(int fd) {
   char bytes[64];
-  ssize_t count = read(TerminalFd(), bytes, sizeof bytes);
+  ssize_t count = read(fd, bytes, sizeof bytes);
   if (count < 0 && (errno == EINTR || errno == EAGAIN)) return;
-  if (count <= 0) return TerminalHungUp();
+  if (count <= 0) {
+    DropWatched(fd);
+    return TerminalHungUp();
+  }
   Keys.append(bytes, static_cast<size_t>(count));
   for (char key; TakeKey(&key);) {
     if (key != '\0') HandleKey(key);
@@ -127,31 +119,19 @@ void ReadSignals(int fd) {
   DrawSoon();
 }
 
-// One turn: waits for a key, a watched descriptor or the next picture, and handles them.
-void Turn() {
-  pollfd fds[kMaxWatched + kOwnDescriptors];
-  int count = 0;
-  fds[count++] = {TerminalFd(), POLLIN, 0};
-  fds[count++] = {SignalFd, POLLIN, 0};
-  for (const Watched& watched : WatchedFds) fds[count++] = {watched.fd, POLLIN, 0};
-  int timeout = -1;
-  if (FrameDue) {
-    auto wait = std::chrono::ceil<std::chrono::milliseconds>(DrawAt - Clock::now());
-    timeout = static_cast<int>(std::max<long long>(0, wait.count()));
-  }
-  int ready = poll(fds, static_cast<nfds_t>(count), timeout);
+// A wait of the loop ends when the next picture is due, if one is; the picture follows it.
+int UntilPicture() {
+  if (!FrameDue) return kWaitUntilReady;
+  auto wait = std::chrono::ceil<std::chrono::milliseconds>(DrawAt - Clock::now());
+  return static_cast<int>(std::max<long long>(0, wait.count()));
+}
+
+void DrawIfDue() {
   if (FrameDue && Clock::now() >= DrawAt) Draw();
-  if (ready <= 0) return;
-  // A handler may run a loop of its own, which reads what is ready by itself: the descriptors
-  // are all non-blocking, so a readiness seen here and used up there costs nothing.
-  if (fds[0].fd >= 0 && fds[0].revents != 0) ReadKeys();
-  if (fds[1].revents != 0) ReadSignals(SignalFd);
-  for (int i = kOwnDescriptors; i < count; ++i) {
-    if (fds[i].revents != 0) WatchedFds[i - kOwnDescriptors].ready(fds[i].fd);
-  }
 }
 
 // The terminal's own signals are blocked only once there is a descriptor to read them from.
+// Its keys and signals are watched ahead of the core's descriptors.
 bool Open(const char** why) {
   sigset_t set;
   sigemptyset(&set);
@@ -167,6 +147,8 @@ bool Open(const char** why) {
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
   const char* display = std::getenv("DISPLAY");
   if (display != nullptr && *display != '\0') X11OpenKeyboard();
+  AddWatched(TerminalFd(), ReadKeys);
+  AddWatched(SignalFd, ReadSignals);
   return true;
 }
 
@@ -243,15 +225,7 @@ void CloseBox(Box* box) {
   DrawSoon();
 }
 
-void RunLoop(Loop* loop) {
-  while (!loop->ended) Turn();
-}
-
-void ExitLoop(Loop* loop) { loop->ended = true; }
-
-void WatchDescriptor(int fd, void (*ready)(int fd)) {
-  if (WatchedFds.size() < kMaxWatched) WatchedFds.push_back({fd, ready});
-}
+void RunLoop(Loop* loop) { ServeWatched(loop, UntilPicture, DrawIfDue); }
 
 bool ShiftHeld() {
   bool held = false;
@@ -263,10 +237,18 @@ bool ShiftHeld() {
 
 namespace platform {
 
+// Its loops end, and take the core's descriptors, as the null driver's do.
 const UserDriver TerminalDriver = {
-    terminal::Open,      terminal::MakeViews,    terminal::Reveal,          terminal::DropViews,
-    terminal::ShowState, terminal::RequestFrame, terminal::OpenBox,         terminal::CloseBox,
-    terminal::RunLoop,   terminal::ExitLoop,     terminal::WatchDescriptor, terminal::ShiftHeld,
+    .Open = terminal::Open,
+    .MakeViews = terminal::MakeViews,
+    .Reveal = terminal::Reveal,
+    .DropViews = terminal::DropViews,
+    .ShowState = terminal::ShowState,
+    .RequestFrame = terminal::RequestFrame,
+    .OpenBox = terminal::OpenBox,
+    .CloseBox = terminal::CloseBox,
+    .RunLoop = terminal::RunLoop,
+    .ShiftHeld = terminal::ShiftHeld,
 };
 
 }  // namespace platform

@@ -5,14 +5,16 @@
 #include "records.h"
 
 namespace platform {
+
+// Yes to a question and OK to the rest: after a termination signal that is the user's confirmed
+// stop, and with nobody to ask the run goes on as it would without asking.
+int UnshownAnswer(UINT type) { return (type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK; }
+
 namespace {
 
 // The boxes open: the dialog thread's own, each in its own loop there, and those of other
 // threads, whose records live on the waiting caller's stack. Dialog's thread only.
 std::vector<Box*> OpenBoxes;
-
-// Yes for a Yes/No box, OK for the rest: what the user's confirmed stop answers.
-int StopAnswer(UINT type) { return (type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK; }
 
 // Win32 disables a box's owner while the box is open and nothing else, so two boxes owned by
 // the dialog stay answerable together.
@@ -37,7 +39,7 @@ void CloseBox(Box* box) {
 // A box of the dialog's thread, in a loop of its own there.
 int RunOwnBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   Window* window = RecordOf(owner);
-  if (window != nullptr && window->dialog->stopSignalled) return StopAnswer(type);
+  if (window != nullptr && window->dialog->stopSignalled) return UnshownAnswer(type);
   Box box;
   Loop loop;
   box.loop = &loop;
@@ -63,7 +65,7 @@ bool AnswerOwnBoxes() {
   for (Box* box : OpenBoxes) {
     if (box->loop != nullptr) own.push_back(box);
   }
-  for (Box* box : own) BoxAnswered(box, StopAnswer(box->type));
+  for (Box* box : own) BoxAnswered(box, UnshownAnswer(box->type));
   return !own.empty();
 }
 

@@ -3,7 +3,8 @@
 // EndDialog, the calls from other threads and their waiting, message boxes disabling their
 // owner); a driver makes views, shows states the core hands it, reads input and hands it back
 // through the entry points below, all on the dialog's thread except ShiftHeld. A dialog, a box
-// and a loop are the core's: a driver only keeps their addresses to hand them back. Which
+// and a loop are the core's: a driver only keeps their addresses to hand them back. The core
+// also lends a driver the null driver, for the slots it leaves out, and its poll loop. Which
 // drivers there are, and in what order they are tried, is the program's entry point's to say.
 #pragma once
 
@@ -98,32 +99,52 @@ struct BoxContent {
 // template's order.
 inline constexpr int kCaptionIndex = -1;
 
+// The null driver: what a slot does in a driver's table that leaves it out. It makes no views
+// and shows nothing, answers a box at once as one that is not shown (UnshownAnswer), serves
+// only the watched descriptors in its loops (ServeWatched), and never holds Shift.
+namespace nulldriver {
+bool Open(const char** why);
+void MakeViews(Dialog* dialog, const DialogTemplate& layout);
+void Reveal(Dialog* dialog, bool focusFirstTabStop);
+void DropViews(Dialog* dialog);
+void ShowState(Dialog* dialog, int index, const ShownState& state);
+void RequestFrame(Dialog* dialog);
+void OpenBox(Box* box, const BoxContent& content);
+void CloseBox(Box* box);
+void RunLoop(Loop* loop);
+void ExitLoop(Loop* loop);
+void WatchDescriptor(int fd, void (*ready)(int fd));
+bool ShiftHeld();
+}  // namespace nulldriver
+
+// A driver's table names the slots the driver fills, by designated initializers; every other
+// slot is the null driver's.
 struct UserDriver {
   // Makes itself ready on the calling thread, which becomes the dialog's; false, with the
   // reason for the one stderr line, when it cannot be used here. The termination signals are
   // already blocked.
-  bool (*Open)(const char** why);
+  bool (*Open)(const char** why) = nulldriver::Open;
   // Makes the views of a dialog and its controls from the template, with its texts.
-  void (*MakeViews)(Dialog* dialog, const DialogTemplate& layout);
+  void (*MakeViews)(Dialog* dialog, const DialogTemplate& layout) = nulldriver::MakeViews;
   // Puts the views on the screen; the focus to the first tab stop when asked.
-  void (*Reveal)(Dialog* dialog, bool focusFirstTabStop);
-  void (*DropViews)(Dialog* dialog);
+  void (*Reveal)(Dialog* dialog, bool focusFirstTabStop) = nulldriver::Reveal;
+  void (*DropViews)(Dialog* dialog) = nulldriver::DropViews;
   // Shows one control's state (or, at kCaptionIndex, the caption's text) from now on.
-  void (*ShowState)(Dialog* dialog, int index, const ShownState& state);
+  void (*ShowState)(Dialog* dialog, int index, const ShownState& state) = nulldriver::ShowState;
   // Calls ShowChanges(dialog) within a frame, at most about once a frame.
-  void (*RequestFrame)(Dialog* dialog);
+  void (*RequestFrame)(Dialog* dialog) = nulldriver::RequestFrame;
   // Shows a message box; the user's answer comes back through BoxAnswered, which may be
   // called before OpenBox returns. CloseBox removes it after it was answered.
-  void (*OpenBox)(Box* box, const BoxContent& content);
-  void (*CloseBox)(Box* box);
+  void (*OpenBox)(Box* box, const BoxContent& content) = nulldriver::OpenBox;
+  void (*CloseBox)(Box* box) = nulldriver::CloseBox;
   // Runs the dialog's thread (input, frames, watched descriptors) until ExitLoop(loop); loops
   // nest, and every running one serves the watched descriptors.
-  void (*RunLoop)(Loop* loop);
-  void (*ExitLoop)(Loop* loop);
+  void (*RunLoop)(Loop* loop) = nulldriver::RunLoop;
+  void (*ExitLoop)(Loop* loop) = nulldriver::ExitLoop;
   // Calls ready(fd) on the dialog's thread whenever fd is readable.
-  void (*WatchDescriptor)(int fd, void (*ready)(int fd));
+  void (*WatchDescriptor)(int fd, void (*ready)(int fd)) = nulldriver::WatchDescriptor;
   // Whether Shift is held now; any thread, a memory read.
-  bool (*ShiftHeld)();
+  bool (*ShiftHeld)() = nulldriver::ShiftHeld;
 };
 
 // How the entry point chooses the driver: called once, on the thread that opens the first
@@ -143,7 +164,22 @@ void CloseInput(Dialog* dialog);
 bool InputHeldBack(const Dialog* dialog);
 // The box was answered (IDYES, IDNO or IDOK).
 void BoxAnswered(Box* box, int answer);
+// What a box of this type answers when it is not shown: once a termination signal came, or
+// where nobody can be asked. Any thread.
+int UnshownAnswer(UINT type);
 // Shows every changed control of the dialog through ShowState.
 void ShowChanges(Dialog* dialog);
+
+// The poll loops' descriptors, for a driver whose loops are poll loops; dialog's thread only.
+// Each watched descriptor is read by its ready(fd) when it is readable, in the order watched,
+// until DropWatched(fd) (a descriptor that hung up).
+void AddWatched(int fd, void (*ready)(int fd));
+void DropWatched(int fd);
+// A wait with no limit: until a watched descriptor is ready.
+inline constexpr int kWaitUntilReady = -1;
+// Serves the watched descriptors until the loop has ended (ExitLoop), or until poll fails other
+// than by a signal's interruption. Each wait lasts at most waitMs() milliseconds (none given: no
+// limit), and waited() runs after each.
+void ServeWatched(Loop* loop, int (*waitMs)() = nullptr, void (*waited)() = nullptr);
 
 }  // namespace platform
