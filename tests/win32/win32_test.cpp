@@ -3,10 +3,11 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <vector>
 
 #include "common/run_state.h"
-#include "filelist/filelist.h"
 #include "support/check.h"
+#include "support/file_list.h"
 #include "support/files.h"
 #include "tagremoval/tagremoval.h"
 
@@ -51,10 +52,8 @@ TEST(LinkedFolderCyclesEnd) {
   if (top == nullptr) return;
   StopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   CHECK(GetFileAttributesA((std::string(top) + "\\sub\\up").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
-  FileListClear();
-  BuildFileList(top);
-  std::multiset<std::string> listed;
-  for (; FileListCount() > 0; FileListRemoveFront()) listed.insert(FileListFront());
+  std::vector<std::string> entries = listing::Build(top);
+  std::multiset<std::string> listed(entries.begin(), entries.end());
   std::string base = top;
   CHECK(listed == (std::multiset<std::string>{base + "\\a.mp3", base + "\\sub\\b.mp3"}));
   CloseHandle(StopEvent);
