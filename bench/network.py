@@ -34,8 +34,9 @@ MOUNT_WAIT = 10
 def make_tree(root, clean):
     """The corpus: tagged, or as a run leaves it (trailer cut, tag zeroed)."""
     shutil.rmtree(root, ignore_errors=True)
-    tag, audio = mp3.parts(TAG_BYTES, FILE_BYTES - TAG_BYTES - mp3.HEADER_SIZE - mp3.TRAILER_SIZE)
-    data = mp3.cleaned(TAG_BYTES, audio) if clean else mp3.build(tag, audio)
+    audio_size = FILE_BYTES - TAG_BYTES - mp3.HEADER_SIZE - mp3.TRAILER_SIZE
+    data = (mp3.cleaned(TAG_BYTES, mp3.audio_bytes(audio_size)) if clean
+            else mp3.tagged(TAG_BYTES, audio_size))
     mp3.write_tree(root, {os.path.join("album%02d" % (track % FOLDERS), "track%03d.mp3" % track):
                           data for track in range(FILES)})
 

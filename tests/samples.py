@@ -114,15 +114,15 @@ def make():
                     None))
 
     v22 = frame("TT2", "Title", 2) + frame("TP1", "Artist", 2)
-    write("v22.mp3", mp3.build(v22, audio, end=b"", major=2))
+    write("v22.mp3", mp3.build(v22, audio, major=2))
     samples.append(("v22.mp3", "cleaned", "ID3v2.2 (TT2, TP1)", (2, 2)))
     extended = mp3.synchsafe(6) + b"\x01\x00"  # its own size, one flag byte, no flags set
     write("v24-extended-header.mp3",
-          mp3.build(extended + frame("TIT2", "Title", 4), audio, end=b"", major=4, flags=0x40))
+          mp3.build(extended + frame("TIT2", "Title", 4), audio, major=4, flags=0x40))
     samples.append(("v24-extended-header.mp3", "cleaned", "ID3v2.4 with an extended header",
                     (2, 4)))
     body = unsynchronised(frame("TIT2", "\xff\xe0 sync-like bytes", 3))
-    write("v23-unsynchronised.mp3", mp3.build(body, audio, end=b"", flags=0x80))
+    write("v23-unsynchronised.mp3", mp3.build(body, audio, flags=0x80))
     samples.append(("v23-unsynchronised.mp3", "cleaned", "ID3v2.3, unsynchronised", (2, 3)))
     write("lyrics3-before-v1.mp3", audio + lyrics3(b"[00:00]La la") + v1("Title"))
     samples.append(("lyrics3-before-v1.mp3", "cleaned", "a Lyrics3v2 block before an ID3v1 trailer",
@@ -137,7 +137,7 @@ def make():
     for region in (4095, 4096, 4097):
         title = frame("TIT2", "Title", 3)
         padding = bytes(region - mp3.HEADER_SIZE - len(title))
-        write("region-%d.mp3" % region, mp3.build(title + padding, audio, end=b""))
+        write("region-%d.mp3" % region, mp3.build(title + padding, audio))
         samples.append(("region-%d.mp3" % region, "cleaned",
                         "an ID3v2.3 tag whose region (header and tag) is %d bytes" % region, (2, 3)))
 
@@ -145,7 +145,7 @@ def make():
     samples.append(("empty.mp3", "unchanged", "no bytes", None))
     write("shorter-than-header.mp3", b"ID3\x04\x00")
     samples.append(("shorter-than-header.mp3", "unchanged", "5 bytes of an ID3v2 header", None))
-    short = mp3.build(frame("TIT2", "Title", 3), b"", end=b"")
+    short = mp3.build(frame("TIT2", "Title", 3), b"")
     write("shorter-than-trailer.mp3", short + bytes(100 - len(short)))
     samples.append(("shorter-than-trailer.mp3", "unchanged",
                     "100 bytes that begin with an ID3v2.3 tag: shorter than a trailer", None))
