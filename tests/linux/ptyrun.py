@@ -30,18 +30,18 @@ def make_tree(root, folders, files):
                           for f in range(folders) for n in range(files)})
 
 
+def state(path):
+    """"cleaned", "untouched" or "damaged": a file trackN*.mp3 held original(N)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    n = int(os.path.basename(path)[5:8])
+    return "cleaned" if data == CLEANED else "untouched" if data == original(n) else "damaged"
+
+
 def states(root):
     """How many files are cleaned, untouched, and neither."""
-    counts = {"cleaned": 0, "untouched": 0, "damaged": 0}
-    for top, _, names in os.walk(root):
-        for name in names:
-            with open(os.path.join(top, name), "rb") as f:
-                data = f.read()
-            n = int(name[5:8])
-            kind = ("cleaned" if data == CLEANED else
-                    "untouched" if data == original(n) else "damaged")
-            counts[kind] += 1
-    return counts
+    kinds = [state(os.path.join(top, name)) for top, _, names in os.walk(root) for name in names]
+    return {kind: kinds.count(kind) for kind in ("cleaned", "untouched", "damaged")}
 
 
 class Run:
@@ -154,6 +154,4 @@ class HeldShift:
 
 
 def file_states(root):
-    return [("cleaned" if data == CLEANED else "untouched" if data == original(n) else "damaged")
-            for n, data in ((n, open(os.path.join(root, "album000", f"track{n:03d}.mp3"), "rb")
-                             .read()) for n in range(5))]
+    return [state(os.path.join(root, "album000", f"track{n:03d}.mp3")) for n in range(5)]
