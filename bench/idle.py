@@ -43,11 +43,10 @@ def largest_tags(folder, count):
     file (sparse, so that only the zeroing writes it)."""
     os.makedirs(folder, exist_ok=True)
     size = (1 << 28) - 1
-    header = mp3.header(size)
     for n in range(count):
         with open(os.path.join(folder, "large%d.mp3" % n), "wb") as f:
-            f.write(header)
-            f.truncate(size + len(header))
+            f.write(mp3.header(size))
+            f.truncate(mp3.HEADER_SIZE + size)
 
 
 def measure(vardel, offscreen, x, work, busy_folder):
