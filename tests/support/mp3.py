@@ -21,8 +21,7 @@ def header(tag_size, major=3, flags=0):
 
 
 def counting(size, start=0, modulus=251):
-    """Bytes that are never zero: (start + i) modulo modulus, plus one; a cycle repeated, as a
-    megabyte byte by byte takes a tenth of a second."""
+    """Bytes that are never zero: (start + i) modulo modulus, plus one; one cycle, repeated."""
     cycle = bytes((start + i) % modulus + 1 for i in range(modulus))
     return (cycle * (size // modulus + 1))[:size]
 
