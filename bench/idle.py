@@ -5,8 +5,12 @@ window of the run."""
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tests/support"))
+import mp3  # noqa: E402
 
 
 def thread_cpu_ns(pid):
@@ -39,11 +43,10 @@ def largest_tags(folder, count):
     file (sparse, so that only the zeroing writes it)."""
     os.makedirs(folder, exist_ok=True)
     size = (1 << 28) - 1
-    header = b"ID3\x03\x00\x00" + bytes((size >> shift) & 0x7F for shift in (21, 14, 7, 0))
     for n in range(count):
         with open(os.path.join(folder, "large%d.mp3" % n), "wb") as f:
-            f.write(header)
-            f.truncate(size + len(header))
+            f.write(mp3.header(size))
+            f.truncate(mp3.HEADER_SIZE + size)
 
 
 def measure(vardel, offscreen, x, work, busy_folder):

@@ -17,6 +17,9 @@ import subprocess
 import sys
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tests/support"))
+import mp3  # noqa: E402
+
 BUILD, WORK = sys.argv[1], sys.argv[2]
 RUNS = int(sys.argv[3]) if len(sys.argv) > 3 else 3
 VARDEL = os.path.join(BUILD, "vardel")
@@ -26,35 +29,16 @@ FILES, FOLDERS = 200, 16
 FILE_BYTES, TAG_BYTES = 134 * 1024, 4096
 DELAYS_US = (1000, 200)
 MOUNT_WAIT = 10
-TRAILER = b"TAG" + bytes(125)
-
-
-def synchsafe(size):
-    return bytes([size >> 21 & 127, size >> 14 & 127, size >> 7 & 127, size & 127])
 
 
 def make_tree(root, clean):
     """The corpus: tagged, or as a run leaves it (trailer cut, tag zeroed)."""
     shutil.rmtree(root, ignore_errors=True)
-    audio = bytes((i * 7 + 1) % 251 for i in range(FILE_BYTES - TAG_BYTES - 10 - 128))
-    tag = b"ID3\x03\x00\x00" + synchsafe(TAG_BYTES) + bytes(range(1, 251)) * (TAG_BYTES // 250)
-    tag = tag[:TAG_BYTES + 10].ljust(TAG_BYTES + 10, b"\x01")
-    data = bytes(TAG_BYTES + 10) + audio if clean else tag + audio + TRAILER
-    for track in range(FILES):
-        path = os.path.join(root, "album%02d" % (track % FOLDERS))
-        os.makedirs(path, exist_ok=True)
-        with open(os.path.join(path, "track%03d.mp3" % track), "wb") as f:
-            f.write(data)
-
-
-def still_tagged(root):
-    left = 0
-    for top, _, names in os.walk(root):
-        for name in names:
-            with open(os.path.join(top, name), "rb") as f:
-                data = f.read()
-            left += data[:3] == b"ID3" or data[-128:-125] == b"TAG"
-    return left
+    audio_size = FILE_BYTES - TAG_BYTES - mp3.HEADER_SIZE - mp3.TRAILER_SIZE
+    data = (mp3.cleaned(TAG_BYTES, mp3.audio_bytes(audio_size)) if clean
+            else mp3.tagged(TAG_BYTES, audio_size))
+    mp3.write_tree(root, {os.path.join("album%02d" % (track % FOLDERS), "track%03d.mp3" % track):
+                          data for track in range(FILES)})
 
 
 class Mount:
@@ -96,7 +80,7 @@ def measure(kind, delay):
             subprocess.run(command(mount), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             times[name].append(time.perf_counter() - started)
             fs.close()
-            left[name] = still_tagged(source)
+            left[name] = mp3.count_tagged(source)
     return {name: (statistics.median(times[name]), left[name]) for name in times}
 
 

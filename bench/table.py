@@ -20,9 +20,11 @@ import subprocess
 import sys
 import time
 
-import corpus
-import idle as dialog_idle
-import startup
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tests/support"))
+import corpus  # noqa: E402
+import idle as dialog_idle  # noqa: E402
+import mp3  # noqa: E402
+import startup  # noqa: E402
 
 BUILD, CORPORA = sys.argv[1], sys.argv[2]
 RUNS = int(sys.argv[3]) if len(sys.argv) > 3 else 3
@@ -54,25 +56,6 @@ def run(command, env=None):
     return elapsed, peak, code
 
 
-def tagged(path):
-    """Whether a file still starts with a valid ID3v2 header or ends in an ID3v1 trailer."""
-    with open(path, "rb") as f:
-        header = f.read(10)
-        size = f.seek(0, os.SEEK_END)
-        trailer = b""
-        if size >= 128:
-            f.seek(-128, os.SEEK_END)
-            trailer = f.read(3)
-    v2 = (header[:3] == b"ID3" and header[3] != 0xFF and header[4] != 0xFF
-          and all(b < 0x80 for b in header[6:10]))
-    return v2 or trailer == b"TAG"
-
-
-def count_tagged(folder):
-    return sum(tagged(os.path.join(top, name)) for top, _, names in os.walk(folder)
-               for name in names if name.lower().endswith(".mp3"))
-
-
 def fresh_copy(name):
     """A copy in the page cache and on disk: the row's truncations must not wait for the
     write-back of the copy itself."""
@@ -94,7 +77,7 @@ def measure_paired(name, rows):
             runs[row]["seconds"].append(elapsed)
             runs[row]["rss"].append(peak)
             runs[row]["codes"].add(code)
-            runs[row]["tagged"] = count_tagged(folder)
+            runs[row]["tagged"] = mp3.count_tagged(folder)
             shutil.rmtree(folder)
     return {row: {"seconds": statistics.median(r["seconds"]), "rss": max(r["rss"]),
                   "tagged": r["tagged"], "codes": r["codes"]} for row, r in runs.items()}
@@ -110,7 +93,7 @@ def measure(name, make_command, env=None, copy=True, runs=None):
         peaks.append(peak)
         codes.add(code)
         if copy:
-            left = count_tagged(folder)
+            left = mp3.count_tagged(folder)
             shutil.rmtree(folder)
     return {"seconds": statistics.median(seconds), "rss": max(peaks), "tagged": left,
             "codes": codes}

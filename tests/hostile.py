@@ -23,17 +23,18 @@ import shutil
 import signal
 import socket
 import stat
-import struct
 import subprocess
 import sys
 import tempfile
 import threading
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+import mp3  # noqa: E402
+
 PROGRAM = os.path.realpath(sys.argv[1])
 ENV = dict(os.environ, QT_QPA_PLATFORM="offscreen")
 UNSEEN = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
-TRAILER = b"TAG" + bytes(range(1, 126))
 MIDWAY_ROUNDS, MOST_ROUNDS = 6, 40
 failures = []
 
@@ -44,28 +45,7 @@ def check(name, ok, detail=""):
         failures.append(name)
 
 
-def tagged(tag_size, audio=3000, seed=1, trailers=1):
-    size = bytes([tag_size >> 21 & 127, tag_size >> 14 & 127, tag_size >> 7 & 127, tag_size & 127])
-    body = bytes((seed + i) % 251 + 1 for i in range(251)) * (tag_size // 251 + 1)
-    audio_bytes = bytes((seed * 7 + i) % 249 + 1 for i in range(audio))
-    return b"ID3\x03\x00\x00" + size + body[:tag_size] + audio_bytes + TRAILER * trailers
-
-
-MODEL = subprocess.Popen([os.path.realpath(sys.argv[2])], stdin=subprocess.PIPE,
-                         stdout=subprocess.PIPE)
-known = {}
-
-
-def cleaned(original):
-    """What the rules leave of a file that held original, from the model."""
-    if original not in known:
-        if len(known) > 512:  # a round's files at most: the rounds' trees are not kept
-            known.clear()
-        MODEL.stdin.write(struct.pack("<Q", len(original)) + original)
-        MODEL.stdin.flush()
-        (size,) = struct.unpack("<Q", MODEL.stdout.read(8))
-        known[original] = MODEL.stdout.read(size)
-    return known[original]
+cleaned = mp3.Model(os.path.realpath(sys.argv[2])).cleaned
 
 
 def state(original, now):
@@ -83,14 +63,9 @@ def state(original, now):
 
 
 def make_tree(root, count, rng):
-    files = {}
-    for i in range(count):
-        folder = os.path.join(root, f"d{i % 7}", f"e{i % 3}")
-        os.makedirs(folder, exist_ok=True)
-        path = os.path.join(folder, f"f{i:04d}.mp3")
-        files[path] = tagged(rng.choice([300, 300, 20000, 300000, 1000000]), seed=i)
-        with open(path, "wb") as f:
-            f.write(files[path])
+    sizes = [rng.choice([300, 300, 20000, 300000, 1000000]) for _ in range(count)]
+    files = mp3.write_tree(root, {os.path.join(f"d{i % 7}", f"e{i % 3}", f"f{i:04d}.mp3"):
+                                  mp3.tagged(size, seed=i) for i, size in enumerate(sizes)})
     subprocess.run(["sync"])
     return files
 
@@ -202,14 +177,14 @@ def hostile_tree(work):
         expect[path] = (data, cleaned(data) if expected is None else expected)
         return path
 
-    put("plain.mp3", tagged(500))
+    put("plain.mp3", mp3.tagged(500))
     os.mkfifo(os.path.join(root, "fifo.mp3"))
     sock = socket.socket(socket.AF_UNIX)
     sock.bind(os.path.join(root, "socket.mp3"))
     os.mknod(os.path.join(root, "null.mp3"), stat.S_IFCHR | 0o666, os.makedev(1, 3))
-    put("x.mp3/inside.mp3", tagged(700))
+    put("x.mp3/inside.mp3", mp3.tagged(700))
     # Two trailers: cleaned twice, a file would lose both, so a folder seen twice shows.
-    twice = tagged(900, trailers=2)
+    twice = mp3.tagged(900, trailers=2)
     put("loops/once.mp3", twice, cleaned(twice))
     os.symlink("..", os.path.join(root, "loops", "up"))
     os.symlink("b.mp3", os.path.join(root, "loops", "a.mp3"))
@@ -219,15 +194,15 @@ def hostile_tree(work):
     for _ in range(2000):  # one level at a time: os.makedirs recurses once per level
         deep = os.path.join(deep, "d")
         os.mkdir(deep)
-    put(os.path.join(deep, "deep.mp3"), tagged(400))
+    put(os.path.join(deep, "deep.mp3"), mp3.tagged(400))
     for name in [b"bad-\xff\xfe.mp3", b"new\nline.mp3", b"&amp.mp3", b"<b>bold</b>.mp3", b"%n%s%x.mp3"]:
-        put(os.fsdecode(name), tagged(600))
-    locked = put("locked/hidden.mp3", tagged(800))
+        put(os.fsdecode(name), mp3.tagged(600))
+    locked = put("locked/hidden.mp3", mp3.tagged(800))
     expect[locked] = (expect[locked][0], expect[locked][0])
-    readonly = put("readonly.mp3", tagged(800))
+    readonly = put("readonly.mp3", mp3.tagged(800))
     expect[readonly] = (expect[readonly][0], expect[readonly][0])
-    grows = put("changing/grows.mp3", tagged(50000))
-    shrinks = put("changing/shrinks.mp3", tagged(50000, audio=4_000_000))
+    grows = put("changing/grows.mp3", mp3.tagged(50000))
+    shrinks = put("changing/shrinks.mp3", mp3.tagged(50000, audio_size=4_000_000))
     subprocess.run(["chown", "-R", "nobody:nogroup", root])
     os.chmod(os.path.join(root, "locked"), 0)
     os.chmod(readonly, 0o444)

@@ -18,32 +18,29 @@ import sys
 from mutagen.apev2 import APEv2
 from mutagen.id3 import ID3, APIC, TIT2, TPE1, ID3NoHeaderError
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+import mp3  # noqa: E402
+
 OUT = sys.argv[1]
-STAMP = "# samples " + hashlib.sha256(open(__file__, "rb").read()).hexdigest()[:16]
+# A change to this script or to the maker makes the samples afresh.
+STAMP = "# samples " + hashlib.sha256(b"".join(
+    open(script, "rb").read() for script in (__file__, mp3.__file__))).hexdigest()[:16]
 
 
 def run(*command):
     subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-def synchsafe(size):
-    return bytes((size >> shift) & 0x7F for shift in (21, 14, 7, 0))
-
-
-def header(major, flags, body):
-    return b"ID3" + bytes([major, 0, flags]) + synchsafe(len(body)) + body
-
-
 def frame(name, text, major):
     data = b"\x00" + text.encode("latin-1")
     if major == 2:  # three-letter names, three-byte sizes, no flags
         return name.encode() + len(data).to_bytes(3, "big") + data
-    size = synchsafe(len(data)) if major == 4 else len(data).to_bytes(4, "big")
+    size = mp3.synchsafe(len(data)) if major == 4 else len(data).to_bytes(4, "big")
     return name.encode() + size + b"\x00\x00" + data
 
 
 def v1(title):
-    return b"TAG" + title.encode().ljust(30, b"\x00") + bytes(95)
+    return mp3.trailer(title.encode().ljust(30, b"\x00") + bytes(95))
 
 
 def unsynchronised(data):
@@ -116,19 +113,21 @@ def make():
     samples.append(("apev2-before-v1.mp3", "cleaned", "mutagen: APEv2 before an ID3v1 trailer",
                     None))
 
-    write("v22.mp3", header(2, 0, frame("TT2", "Title", 2) + frame("TP1", "Artist", 2)) + audio)
+    v22 = frame("TT2", "Title", 2) + frame("TP1", "Artist", 2)
+    write("v22.mp3", mp3.build(v22, audio, major=2))
     samples.append(("v22.mp3", "cleaned", "ID3v2.2 (TT2, TP1)", (2, 2)))
-    extended = synchsafe(6) + b"\x01\x00"  # its own size, one flag byte, no flags set
-    write("v24-extended-header.mp3", header(4, 0x40, extended + frame("TIT2", "Title", 4)) + audio)
+    extended = mp3.synchsafe(6) + b"\x01\x00"  # its own size, one flag byte, no flags set
+    write("v24-extended-header.mp3",
+          mp3.build(extended + frame("TIT2", "Title", 4), audio, major=4, flags=0x40))
     samples.append(("v24-extended-header.mp3", "cleaned", "ID3v2.4 with an extended header",
                     (2, 4)))
     body = unsynchronised(frame("TIT2", "\xff\xe0 sync-like bytes", 3))
-    write("v23-unsynchronised.mp3", header(3, 0x80, body) + audio)
+    write("v23-unsynchronised.mp3", mp3.build(body, audio, flags=0x80))
     samples.append(("v23-unsynchronised.mp3", "cleaned", "ID3v2.3, unsynchronised", (2, 3)))
     write("lyrics3-before-v1.mp3", audio + lyrics3(b"[00:00]La la") + v1("Title"))
     samples.append(("lyrics3-before-v1.mp3", "cleaned", "a Lyrics3v2 block before an ID3v1 trailer",
                     None))
-    write("v23-v1-both.mp3", header(3, 0, frame("TIT2", "Title", 3)) + audio + v1("Title"))
+    write("v23-v1-both.mp3", mp3.build(frame("TIT2", "Title", 3), audio, v1("Title")))
     samples.append(("v23-v1-both.mp3", "cleaned", "ID3v2.3 and ID3v1", (2, 3)))
     write("trailer-only-128.mp3", v1("Title"))
     samples.append(("trailer-only-128.mp3", "cleaned", "128 bytes, all of them an ID3v1 trailer",
@@ -137,7 +136,8 @@ def make():
     # Tag regions that end just before, at and just after the first 4096-byte chunk of zeros.
     for region in (4095, 4096, 4097):
         title = frame("TIT2", "Title", 3)
-        write("region-%d.mp3" % region, header(3, 0, title + bytes(region - 10 - len(title))) + audio)
+        padding = bytes(region - mp3.HEADER_SIZE - len(title))
+        write("region-%d.mp3" % region, mp3.build(title + padding, audio))
         samples.append(("region-%d.mp3" % region, "cleaned",
                         "an ID3v2.3 tag whose region (header and tag) is %d bytes" % region, (2, 3)))
 
@@ -145,7 +145,7 @@ def make():
     samples.append(("empty.mp3", "unchanged", "no bytes", None))
     write("shorter-than-header.mp3", b"ID3\x04\x00")
     samples.append(("shorter-than-header.mp3", "unchanged", "5 bytes of an ID3v2 header", None))
-    short = header(3, 0, frame("TIT2", "Title", 3))
+    short = mp3.build(frame("TIT2", "Title", 3), b"")
     write("shorter-than-trailer.mp3", short + bytes(100 - len(short)))
     samples.append(("shorter-than-trailer.mp3", "unchanged",
                     "100 bytes that begin with an ID3v2.3 tag: shorter than a trailer", None))

@@ -19,16 +19,17 @@ Skips (77) where /dev/fuse is missing or the mount cannot be made.
 """
 import os
 import signal
-import struct
 import subprocess
 import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import mp3  # noqa: E402
+
 PROGRAM, SLOWFS, MODEL_PROGRAM = (os.path.realpath(p) for p in sys.argv[1:4])
 OFFSCREEN = dict(os.environ, QT_QPA_PLATFORM="offscreen")
 UNSEEN = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
-TRAILER = b"TAG" + bytes(range(1, 126))
 GRACE = 1.0  # the wait for the worker after a confirmed stop
 STOP_LIMIT = GRACE + 1.0  # a stopped run ends within the grace period and a second more
 CEILING = STOP_LIMIT + 2.0  # that, with a margin for a loaded machine
@@ -43,34 +44,13 @@ def check(name, ok, detail=""):
         failures.append(name)
 
 
-def tagged(tag_size, audio=3000, seed=1):
-    size = bytes([tag_size >> 21 & 127, tag_size >> 14 & 127, tag_size >> 7 & 127, tag_size & 127])
-    body = bytes((seed + i) % 251 + 1 for i in range(251)) * (tag_size // 251 + 1)
-    audio_bytes = bytes((seed * 7 + i) % 249 + 1 for i in range(audio))
-    return b"ID3\x03\x00\x00" + size + body[:tag_size] + audio_bytes + TRAILER
-
-
-MODEL = subprocess.Popen([MODEL_PROGRAM], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-
-
-def cleaned(original):
-    """What the rules leave of a file that held original, from the model."""
-    MODEL.stdin.write(struct.pack("<Q", len(original)) + original)
-    MODEL.stdin.flush()
-    (size,) = struct.unpack("<Q", MODEL.stdout.read(8))
-    return MODEL.stdout.read(size)
+cleaned = mp3.Model(MODEL_PROGRAM).cleaned
 
 
 def put(folder, names):
     """Fresh tagged files in folder; returns {path: original}."""
-    os.makedirs(folder, exist_ok=True)
-    files = {}
-    for i, name in enumerate(names):
-        path = os.path.join(folder, name)
-        files[path] = tagged([300, 20000, 300000][i % 3], seed=i)
-        with open(path, "wb") as f:
-            f.write(files[path])
-    return files
+    return mp3.write_tree(folder, {name: mp3.tagged([300, 20000, 300000][i % 3], seed=i)
+                                   for i, name in enumerate(names)})
 
 
 def contents(path):
@@ -181,7 +161,7 @@ def slowed(work):
         # A folder listed again: each of its files comes twice within fewer entries than are
         # opened ahead, so its second entry may be taken up while the first is still open.
         # Two trailers: the second listing must cut the one the first uncovered.
-        files = {p: data + TRAILER for p, data in files.items()
+        files = {p: data + mp3.TRAILER for p, data in files.items()
                  if os.path.dirname(p).endswith("/d")}
         twice = {p: cleaned(data) for p, data in files.items()}
         for path, data in files.items():

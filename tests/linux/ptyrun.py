@@ -5,44 +5,43 @@ import re
 import select
 import struct
 import subprocess
+import sys
 import tempfile
 import termios
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import mp3  # noqa: E402
+
 TAG = 512  # each test file's ID3v2 tag, header not counted
 AUDIO = b"\xff\xfb\x90\x64" + bytes(range(256)) * 4
+END = mp3.trailer(b"t" * (mp3.TRAILER_SIZE - len(mp3.MARKER)))
 
 
-# Test files: an ID3v2 tag, audio, an ID3v1 trailer; cleaned, the tag is zeros and the trailer gone.
 def original(n):
-    size = bytes([(TAG >> 21) & 0x7F, (TAG >> 14) & 0x7F, (TAG >> 7) & 0x7F, TAG & 0x7F])
-    return b"ID3\x03\x00\x00" + size + bytes([n % 251]) * TAG + AUDIO + b"TAG" + b"t" * 125
+    return mp3.build(bytes([n % 251]) * TAG, AUDIO, END)
 
 
-CLEANED = bytes(10 + TAG) + AUDIO
+CLEANED = mp3.cleaned(TAG, AUDIO)
 
 
 def make_tree(root, folders, files):
-    for f in range(folders):
-        folder = os.path.join(root, f"album{f:03d}")
-        os.makedirs(folder)
-        for n in range(files):
-            with open(os.path.join(folder, f"track{n:03d}.mp3"), "wb") as out:
-                out.write(original(n))
+    mp3.write_tree(root, {os.path.join(f"album{f:03d}", f"track{n:03d}.mp3"): original(n)
+                          for f in range(folders) for n in range(files)})
+
+
+def state(path):
+    """"cleaned", "untouched" or "damaged": a file trackN*.mp3 held original(N)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    n = int(os.path.basename(path)[5:8])
+    return "cleaned" if data == CLEANED else "untouched" if data == original(n) else "damaged"
 
 
 def states(root):
     """How many files are cleaned, untouched, and neither."""
-    counts = {"cleaned": 0, "untouched": 0, "damaged": 0}
-    for top, _, names in os.walk(root):
-        for name in names:
-            with open(os.path.join(top, name), "rb") as f:
-                data = f.read()
-            n = int(name[5:8])
-            kind = ("cleaned" if data == CLEANED else
-                    "untouched" if data == original(n) else "damaged")
-            counts[kind] += 1
-    return counts
+    kinds = [state(os.path.join(top, name)) for top, _, names in os.walk(root) for name in names]
+    return {kind: kinds.count(kind) for kind in ("cleaned", "untouched", "damaged")}
 
 
 class Run:
@@ -155,6 +154,4 @@ class HeldShift:
 
 
 def file_states(root):
-    return [("cleaned" if data == CLEANED else "untouched" if data == original(n) else "damaged")
-            for n, data in ((n, open(os.path.join(root, "album000", f"track{n:03d}.mp3"), "rb")
-                             .read()) for n in range(5))]
+    return [state(os.path.join(root, "album000", f"track{n:03d}.mp3")) for n in range(5)]

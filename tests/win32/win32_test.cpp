@@ -3,9 +3,10 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <vector>
 
-#include "filelist/filelist.h"
 #include "support/check.h"
+#include "support/file_list.h"
 #include "support/files.h"
 #include "tagremoval/tagremoval.h"
 
@@ -49,10 +50,8 @@ TEST(LinkedFolderCyclesEnd) {
   CHECK(top != nullptr);
   if (top == nullptr) return;
   CHECK(GetFileAttributesA((std::string(top) + "\\sub\\up").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
-  FileListClear();
-  BuildFileList(top, nullptr);
-  std::multiset<std::string> listed;
-  for (; FileListCount() > 0; FileListRemoveFront()) listed.insert(FileListFront());
+  std::vector<std::string> entries = listing::Build(top);
+  std::multiset<std::string> listed(entries.begin(), entries.end());
   std::string base = top;
   CHECK(listed == (std::multiset<std::string>{base + "\\a.mp3", base + "\\sub\\b.mp3"}));
 }
