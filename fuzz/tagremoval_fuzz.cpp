@@ -1,8 +1,9 @@
 // libFuzzer harness: arbitrary bytes become a real file in a temporary folder, the tag remover
 // runs on it through the real file calls, and the file must then hold exactly what the rules'
-// model says. Lengths are steered towards short files and the sizes around a trailer (128)
-// and a header (10), and tag regions towards the end of the first chunk of zeros (4096),
-// where the boundary faults live.
+// model says; so must a fresh copy reached the other way the worker reaches a file, opened and
+// read ahead by a helper, with the same outcome. Lengths are steered towards short files and the
+// sizes around a trailer (128) and a header (10), and tag regions towards the end of the first
+// chunk of zeros (4096), where the boundary faults live.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -105,10 +106,24 @@ extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t max
   return length;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string& path = FilePath();
+namespace {
+
+RemovalResult RemoveItself(const char* path) { return RemoveTags(path).result; }
+
+RemovalResult RemoveOpenedAhead(const char* path) {
+  FileStart start;
+  HANDLE file = OpenAndReadStart(path, &start);
+  if (file == INVALID_HANDLE_VALUE) return RemoveTags(path).result;
+  RemovalResult result = RemoveTagsOpened(file, start).result;
+  CloseHandle(file);
+  return result;
+}
+
+// One way of removing, on a fresh copy of the input, checked against the rules.
+RemovalResult Checked(const std::string& path, const uint8_t* data, size_t size,
+                      RemovalResult (*remove)(const char*)) {
   WriteWhole(path, data, size);
-  RemoveTags(path.c_str());
+  RemovalResult result = remove(path.c_str());
   Bytes before(data, data + size);
   Bytes after = ReadWhole(path);
   if (after.size() > before.size()) Fail("the file grew", before, after);
@@ -116,5 +131,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Fail("something other than one trailer was cut", before, after);
   }
   if (after != ExpectedAfterRemoval(before)) Fail("bytes differ from the rules", before, after);
+  return result;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string& path = FilePath();
+  if (Checked(path, data, size, RemoveItself) != Checked(path, data, size, RemoveOpenedAhead)) {
+    Fail("opened ahead, the outcome differs", Bytes(data, data + size), ReadWhole(path));
+  }
   return 0;
 }
