@@ -238,15 +238,17 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION
 // Keeps: closes a file, event, thread or enumeration handle once; FALSE for anything else.
 // Maps to close(2) for files and to releasing the layer's own object otherwise.
 BOOL WINAPI CloseHandle(HANDLE object) {
+  // A change is over once its file is being closed, by whichever thread: a thread that stops
+  // here at the process's end must not keep the end waiting for the thread that changed it.
+  if (IsFileHandle(object)) {
+    int fd = FdFromHandle(object);
+    if (ChangedFd.compare_exchange_strong(fd, -1)) ChangeEnded();
+  }
   AbandonGuard guard;
   if (IsFileHandle(object)) {
     int fd = FdFromHandle(object);
-    bool changeOver = ChangedFd.compare_exchange_strong(fd, -1);
-    fd = FdFromHandle(object);
     LastOpenedRegular.compare_exchange_strong(fd, -1);
-    bool closed = close(FdFromHandle(object)) == 0;
-    if (changeOver) ChangeEnded();
-    return closed;
+    return close(FdFromHandle(object)) == 0;
   }
   Object* target = ObjectFromHandle(object);
   if (target == nullptr) return FALSE;

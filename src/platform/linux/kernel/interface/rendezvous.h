@@ -10,7 +10,7 @@ namespace platform {
 
 // A thread ended by TerminateThread runs no program code again: it stops for good at the
 // entry or the return of whatever platform call it is in or makes next. So does every thread
-// of ours once the process is ending, except while it has a file open for writing.
+// of ours once the process is ending, except while it is changing a file.
 void StopIfAbandoned();
 bool CurrentThreadAbandoned();
 
