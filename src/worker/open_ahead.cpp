@@ -21,6 +21,7 @@ enum class SlotState {
   kLeft,     // the worker is to open it itself
   kWorker,   // at the worker, which opens it itself or was handed the file
   kClosing,  // handed back or left over: a helper is to close it
+  kBusy,     // a helper is closing its file
 };
 
 struct Slot {
@@ -36,17 +37,17 @@ struct Slot {
 // auto-reset event, which keeps a wake that comes before its waiter waits.
 class Lock {
  public:
-  explicit Lock(HANDLE event) : event_(event) { lock(); }
+  explicit Lock(HANDLE event) : event_(event) { Take(); }
   ~Lock() {
-    if (held_) unlock();
+    if (held_) Release();
   }
   Lock(const Lock&) = delete;
   Lock& operator=(const Lock&) = delete;
-  void lock() {
+  void Take() {
     WaitForSingleObject(event_, INFINITE);
     held_ = true;
   }
-  void unlock() {
+  void Release() {
     held_ = false;
     SetEvent(event_);
   }
@@ -58,15 +59,15 @@ class Lock {
 
 struct Wake {
   HANDLE event = nullptr;
-  void notify() { SetEvent(event); }
+  void Notify() { SetEvent(event); }
   // Waits under the lock until ready() holds; a waker that finds more to do than one waiter
   // takes wakes the next.
   template <typename Ready>
-  void wait(Lock& lock, Ready ready) {
+  void Wait(Lock& lock, Ready ready) {
     while (!ready()) {
-      lock.unlock();
+      lock.Release();
       WaitForSingleObject(event, INFINITE);
-      lock.lock();
+      lock.Take();
     }
   }
 };
@@ -78,10 +79,12 @@ struct OpenAhead {
   Wake helpersWake;
   Wake workerWake;
   Slot slots[kOpenAhead];
-  DWORD count = 0;    // entries of the run
-  DWORD front = 0;    // the entry at the worker, the first not done
-  DWORD next = 0;     // the next entry to be taken up
-  DWORD closing = 0;  // slots in kClosing
+  DWORD count = 0;     // entries of the run
+  DWORD front = 0;     // the entry at the worker, the first not done
+  DWORD next = 0;      // the next entry to be taken up
+  DWORD toClose = 0;   // slots in kClosing
+  DWORD unclosed = 0;  // files handed back and not closed yet
+  DWORD held = 0;      // files open or being opened by the helpers
   bool ending = false;
   int users = 1;  // the worker and each helper; the last one frees the object
 };
@@ -143,41 +146,48 @@ void Free(OpenAhead* ahead) {
 // Drops one user under the lock; the last one frees the look-ahead once the lock is let go.
 void Leave(OpenAhead* ahead, Lock& lock) {
   bool last = --ahead->users == 0;
-  lock.unlock();
+  lock.Release();
   if (last) Free(ahead);
 }
 
 // One wake wakes one helper: the one that took a job wakes the next while jobs are left.
 void WakeAnotherIfMore(OpenAhead* ahead) {
-  if (ahead->closing > 0 || CanTakeUp(ahead)) ahead->helpersWake.notify();
+  if (ahead->toClose > 0 || CanTakeUp(ahead)) ahead->helpersWake.Notify();
 }
 
+// A handed-back file counts as open until CloseHandle has returned: the worker's own open of
+// the same file must not meet it.
 void CloseSlot(OpenAhead* ahead, Slot& slot, Lock& lock) {
-  if (slot.state == SlotState::kClosing) --ahead->closing;
-  slot.state = SlotState::kOpening;  // taken by this helper until closed
+  bool handedBack = slot.state == SlotState::kClosing;
+  if (handedBack) --ahead->toClose;
+  slot.state = SlotState::kBusy;
   HANDLE file = slot.opened.file;
   WakeAnotherIfMore(ahead);
-  lock.unlock();
+  lock.Release();
   CloseHandle(file);
-  lock.lock();
+  lock.Take();
+  if (handedBack) --ahead->unclosed;
+  --ahead->held;
   slot.state = SlotState::kFree;
-  ahead->workerWake.notify();
-  ahead->helpersWake.notify();
+  ahead->workerWake.Notify();
+  ahead->helpersWake.Notify();
 }
 
 void OpenSlot(OpenAhead* ahead, Slot& slot, Lock& lock) {
+  ++ahead->held;
   WakeAnotherIfMore(ahead);
-  lock.unlock();
+  lock.Release();
   AheadFile opened;
   opened.file = OpenAndReadStart(slot.path, &opened.start);
-  lock.lock();
+  lock.Take();
   slot.opened = opened;
   if (opened.file == INVALID_HANDLE_VALUE) {
+    --ahead->held;
     slot.state = SlotState::kLeft;
   } else {
     slot.state = SlotState::kReady;
   }
-  ahead->workerWake.notify();
+  ahead->workerWake.Notify();
 }
 
 // A helper: closes what is to be closed first, then opens ahead while there is room, and leaves
@@ -186,8 +196,8 @@ DWORD WINAPI HelperProc(LPVOID parameter) {
   OpenAhead* ahead = static_cast<OpenAhead*>(parameter);
   Lock lock(ahead->lock);
   for (;;) {
-    ahead->helpersWake.wait(
-        lock, [ahead] { return ahead->ending || ahead->closing > 0 || CanTakeUp(ahead); });
+    ahead->helpersWake.Wait(
+        lock, [ahead] { return ahead->ending || ahead->toClose > 0 || CanTakeUp(ahead); });
     if (Slot* slot = ToClose(ahead)) {
       CloseSlot(ahead, *slot, lock);
     } else if (CanTakeUp(ahead)) {
@@ -195,12 +205,12 @@ DWORD WINAPI HelperProc(LPVOID parameter) {
       if (slot.state == SlotState::kOpening)
         OpenSlot(ahead, slot, lock);
       else
-        ahead->workerWake.notify();
+        ahead->workerWake.Notify();
     } else if (ahead->ending) {
       break;
     }
   }
-  ahead->helpersWake.notify();  // the others may have something left to close
+  ahead->helpersWake.Notify();  // the others may have something left to close
   Leave(ahead, lock);
   return 0;
 }
@@ -218,28 +228,30 @@ OpenAhead* StartOpenAhead() {
   }
   ahead->count = FileListCount();
   for (DWORD offset = 0; offset < kOpenAhead; ++offset) KeepPath(ahead, offset);
-  for (int i = 0; i < kHelpers; ++i) {
+  int started = 0;
+  for (; started < kHelpers; ++started) {
     {
       Lock lock(ahead->lock);
       ++ahead->users;
     }
     HANDLE helper = CreateThread(nullptr, 0, HelperProc, ahead, 0, nullptr);
-    if (helper != nullptr) {
-      CloseHandle(helper);
-      continue;
+    if (helper == nullptr) {
+      Lock lock(ahead->lock);
+      --ahead->users;
+      break;
     }
-    Lock lock(ahead->lock);
-    --ahead->users;
-    break;
+    CloseHandle(helper);
   }
-  return ahead;
+  if (started > 0) return ahead;
+  Free(ahead);
+  return nullptr;
 }
 
 bool TakeFront(OpenAhead* ahead, AheadFile* opened) {
   if (ahead == nullptr) return false;
   Lock lock(ahead->lock);
   // An entry no helper took up yet is the worker's own, once its slot's last file is closed.
-  ahead->workerWake.wait(lock, [ahead] {
+  ahead->workerWake.Wait(lock, [ahead] {
     return ahead->next != ahead->front || SlotOf(ahead, ahead->front).state == SlotState::kFree;
   });
   if (ahead->next == ahead->front) {
@@ -247,7 +259,7 @@ bool TakeFront(OpenAhead* ahead, AheadFile* opened) {
     return false;
   }
   Slot& slot = SlotOf(ahead, ahead->front);
-  ahead->workerWake.wait(lock, [&slot] { return slot.state != SlotState::kOpening; });
+  ahead->workerWake.Wait(lock, [&slot] { return slot.state != SlotState::kOpening; });
   bool ready = slot.state == SlotState::kReady;
   slot.state = SlotState::kWorker;
   if (ready) *opened = slot.opened;
@@ -259,14 +271,15 @@ void HandBack(OpenAhead* ahead, HANDLE file) {
   Slot& slot = SlotOf(ahead, ahead->front);
   slot.opened.file = file;
   slot.state = SlotState::kClosing;
-  ++ahead->closing;
-  ahead->helpersWake.notify();
+  ++ahead->toClose;
+  ++ahead->unclosed;
+  ahead->helpersWake.Notify();
 }
 
 void AwaitClosed(OpenAhead* ahead) {
   if (ahead == nullptr) return;
   Lock lock(ahead->lock);
-  ahead->workerWake.wait(lock, [ahead] { return ahead->closing == 0; });
+  ahead->workerWake.Wait(lock, [ahead] { return ahead->unclosed == 0; });
 }
 
 void AdvanceFront(OpenAhead* ahead) {
@@ -278,11 +291,13 @@ void AdvanceFront(OpenAhead* ahead) {
   Slot& slot = SlotOf(ahead, ahead->front);
   if (slot.state == SlotState::kWorker) {
     slot.state = SlotState::kFree;
-    ahead->helpersWake.notify();
+    ahead->helpersWake.Notify();
   }
   KeepPath(ahead, kOpenAhead);  // into the slot the front leaves
   ++ahead->front;
   FileListRemoveFront();
+  // A full ring may have been waiting for just that slot, closed before the front moved on.
+  if (CanTakeUp(ahead)) ahead->helpersWake.Notify();
 }
 
 void EndOpenAhead(OpenAhead* ahead) {
@@ -291,6 +306,14 @@ void EndOpenAhead(OpenAhead* ahead) {
   ahead->ending = true;
   // Entries taken up but not reached are closed unchanged by the helpers; one the worker took
   // and left is no one's to close.
-  ahead->helpersWake.notify();
+  ahead->helpersWake.Notify();
+  Leave(ahead, lock);
+}
+
+void EndOpenAheadClosingAll(OpenAhead* ahead) {
+  Lock lock(ahead->lock);
+  ahead->ending = true;
+  ahead->helpersWake.Notify();
+  ahead->workerWake.Wait(lock, [ahead] { return ahead->held == 0; });
   Leave(ahead, lock);
 }

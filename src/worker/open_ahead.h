@@ -38,3 +38,7 @@ void AdvanceFront(OpenAhead* ahead);
 // Ends the look-ahead: what was opened ahead is closed unchanged by the helpers, which then
 // leave. Does not wait for them; the look-ahead goes with the last of them.
 void EndOpenAhead(OpenAhead* ahead);
+
+// Ends the look-ahead as EndOpenAhead does, and waits until every file the helpers opened is
+// closed: the worker's own open then meets none of them, whatever name it was opened by.
+void EndOpenAheadClosingAll(OpenAhead* ahead);
