@@ -20,6 +20,5 @@ RemovalOutcome RemoveTagsOpened(HANDLE file, const FileStart& start) {
   // The header is read after the cut: where fewer than its bytes are left, there is none.
   int64_t region = length >= kHeaderSize ? HeaderRegion(start.header) : -1;
   if (region < 0) return Done(cut);
-  RemovalOutcome zeroed = WriteZeros(file, region < length ? region : length);
-  return IsFailure(zeroed) ? zeroed : Done(true);
+  return WriteZeros(file, region < length ? region : length);
 }

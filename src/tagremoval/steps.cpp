@@ -89,7 +89,9 @@ RemovalOutcome WriteZeros(HANDLE file, int64_t count) {
     }
     if (written != chunk) return {RemovalResult::kFailed, RemovalStep::kZeroingTag, 0};
   }
-  return Done(true);
+  RemovalOutcome zeroed = Done(true);
+  zeroed.writes = static_cast<DWORD>((count + sizeof ZeroBlock - 1) / sizeof ZeroBlock);
+  return zeroed;
 }
 
 namespace {
@@ -122,8 +124,10 @@ RemovalOutcome CleanOpenFile(HANDLE file) {
   if (IsFailure(trailer) || length < 0) return trailer;
   RemovalOutcome header = ZeroHeaderRegion(file, length);
   if (IsFailure(header)) return header;
-  return Done(trailer.result == RemovalResult::kChanged ||
-              header.result == RemovalResult::kChanged);
+  RemovalOutcome done =
+      Done(trailer.result == RemovalResult::kChanged || header.result == RemovalResult::kChanged);
+  done.writes = header.writes;
+  return done;
 }
 
 }  // namespace removal

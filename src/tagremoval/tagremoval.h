@@ -25,6 +25,7 @@ struct RemovalOutcome {
   RemovalResult result;
   RemovalStep step;
   DWORD error;
+  DWORD writes = 0;  // the WriteFile calls that zeroed the tag, which its size sets
 };
 
 // What a file held when it was opened and read ahead of its turn: its length, and the bytes

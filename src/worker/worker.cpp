@@ -13,10 +13,16 @@
 
 namespace {
 
-// A file that took this long to clean lies on a slow mount (a network share: each call a round
-// trip): from then on the files after the one at hand are opened ahead. On a local disk no
-// file takes this long, and the run makes the calls it always made.
-constexpr auto kSlowFile = std::chrono::milliseconds(1);
+// Files whose calls took this long each, on average, lie on a slow mount (a network share:
+// each call a round trip); after that many such files in a row, the files after the one at
+// hand are opened ahead. A call to a local disk's cache takes some microseconds whatever the
+// size of the tag, and one file held up by the scheduler is no mount's doing: a local run makes
+// the calls it always made. A cold disk's seeks may start the look-ahead, which they gain from.
+constexpr auto kSlowCall = std::chrono::microseconds(100);
+constexpr int kSlowFilesInARow = 3;
+// The calls of a file beside the writes that zero its tag: at most an open, a type test, four
+// moves, two reads, a truncation and a close.
+constexpr DWORD kCallsBesideWrites = 10;
 // Fewer entries left than this are not worth starting helpers for.
 constexpr DWORD kWorthOpeningAhead = 3;
 
@@ -59,21 +65,36 @@ LPCSTR WhatFailed(const RemovalOutcome& outcome) {
   }
 }
 
-// Cleans one file, from what was read ahead where a helper opened it, else opening it itself
-// once no file it handed back is open; records it if that failed. An empty path (a program
-// started with no argument) names no file, and is not one that failed.
-void Clean(OpenAhead* ahead, LPCSTR path) {
+// Opens and cleans the file itself once no file it handed back is open. A file opened ahead
+// under another of its names (another spelling, a link) shares it with a helper: then the
+// look-ahead ends, closing all it opened, and the open is tried again.
+RemovalOutcome CleanItself(OpenAhead*& ahead, LPCSTR path) {
+  AwaitClosed(ahead);
+  RemovalOutcome outcome = RemoveTags(path);
+  if (ahead == nullptr || outcome.result != RemovalResult::kNotOpened ||
+      outcome.error != ERROR_SHARING_VIOLATION) {
+    return outcome;
+  }
+  EndOpenAheadClosingAll(ahead);
+  ahead = nullptr;
+  return RemoveTags(path);
+}
+
+// Cleans one file, from what was read ahead where a helper opened it, else itself; records it
+// if that failed. An empty path (a program started with no argument) names no file, and is not
+// one that failed.
+RemovalOutcome Clean(OpenAhead*& ahead, LPCSTR path) {
   AheadFile opened;
   RemovalOutcome outcome;
   if (TakeFront(ahead, &opened)) {
     outcome = RemoveTagsOpened(opened.file, opened.start);
     HandBack(ahead, opened.file);
   } else {
-    AwaitClosed(ahead);
-    outcome = RemoveTags(path);
+    outcome = CleanItself(ahead, path);
   }
   if (IsFailure(outcome) && path[0] != '\0')
     RecordFailure(path, WhatFailed(outcome), outcome.error);
+  return outcome;
 }
 
 // A file declined: closed unchanged if it was opened ahead.
@@ -85,8 +106,8 @@ void Decline(OpenAhead* ahead) {
 bool ShiftHeld() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
 // Shows one entry, asks when Shift is held, and cleans it unless the answer was No. True when
-// the cleaning took as long as a file on a slow mount does.
-bool ProcessEntry(const Controls& controls, OpenAhead* ahead, LPCSTR path, double percentDone) {
+// the file's calls took as long as a slow mount's do.
+bool ProcessEntry(const Controls& controls, OpenAhead*& ahead, LPCSTR path, double percentDone) {
   char percentText[16];
   std::snprintf(percentText, sizeof percentText, "%.01f%%", percentDone);
   SetWindowTextA(controls.Percent, percentText);
@@ -97,8 +118,9 @@ bool ProcessEntry(const Controls& controls, OpenAhead* ahead, LPCSTR path, doubl
     return false;
   }
   auto started = std::chrono::steady_clock::now();
-  Clean(ahead, path);
-  return std::chrono::steady_clock::now() - started >= kSlowFile;
+  RemovalOutcome outcome = Clean(ahead, path);
+  return std::chrono::steady_clock::now() - started >=
+         kSlowCall * (kCallsBesideWrites + outcome.writes);
 }
 
 }  // namespace
@@ -120,14 +142,19 @@ DWORD WINAPI WorkerThreadProc(LPVOID parameter) {
   double PercentStep = count > 0 ? 100.0 / static_cast<double>(count) : 0.0;
   if (StopRequested()) return 0;
   OpenAhead* ahead = nullptr;
+  int slowInARow = 0;
   while (FileListCount() > 0) {
     bool slow = ProcessEntry(controls, ahead, FileListFront(), PercentDone);
+    slowInARow = slow ? slowInARow + 1 : 0;
     if (StopRequested()) {
       EndOpenAhead(ahead);
       return 0;
     }
     AdvanceFront(ahead);
-    if (ahead == nullptr && slow && FileListCount() >= kWorthOpeningAhead) ahead = StartOpenAhead();
+    if (ahead == nullptr && slowInARow >= kSlowFilesInARow &&
+        FileListCount() >= kWorthOpeningAhead) {
+      ahead = StartOpenAhead();
+    }
     PercentDone += PercentStep;
     SendMessageA(controls.Progress, PBM_STEPIT, 0, 0);
   }
