@@ -36,6 +36,7 @@ PROGRAM = os.path.realpath(sys.argv[1])
 ENV = dict(os.environ, QT_QPA_PLATFORM="offscreen")
 UNSEEN = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
 MIDWAY_ROUNDS, MOST_ROUNDS = 6, 40
+SPAN_RANGE = 8  # how far the signals' span may stray from the calibrated length, either way
 failures = []
 
 
@@ -131,6 +132,7 @@ def interrupted_runs(work, rng, sig, length, no_dialog=False):
         results.append((code, counts(files)))
         tally = results[-1][1]
         span *= 0.7 if tally["cleaned"] == 160 else 1.3 if tally["untouched"] == 160 else 1
+        span = min(max(span, length / SPAN_RANGE), length * SPAN_RANGE)
         subprocess.run(["rm", "-rf", root])
     return results
 

@@ -164,20 +164,26 @@ TEST(ShiftAsksBeforeEachFileAndNoSkipsIt) {
   for (const std::string& name : names) CHECK(name == skipped ? Untouched(name) : Cleaned(name));
 }
 
-// Whether this process has the file open: read from /proc/self/fd.
+// Whether this process has the file open: read from /proc/self/fd, which names files by their
+// canonical paths.
 bool OpenHere(const std::string& path) {
   std::error_code error;
+  std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
   for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd", error)) {
-    if (std::filesystem::read_symlink(fd.path(), error) == path) return true;
+    if (std::filesystem::read_symlink(fd.path(), error) == canonical) return true;
   }
   return false;
 }
 
-constexpr auto kHeldLikeASlowFile = std::chrono::milliseconds(20);
+constexpr int kSlowFilesBeforeTheLookAhead = 3;
+// How long the helpers may take to close what they opened ahead, once the run has ended, and
+// how often that is looked at.
+constexpr auto kClosedWithin = std::chrono::seconds(5);
+constexpr auto kClosedLookEvery = std::chrono::milliseconds(10);
 
-// A file that takes a slow mount's time (held at the gate) starts the look-ahead: the files
-// after it are opened by helpers. A No, and then a stop, leave every file opened ahead as it
-// was, and close it; the worker changes only the files it was told to, in the list's order.
+// Files that take a slow mount's time start the look-ahead: the files after them are opened by
+// helpers. A No, and then a stop, leave every file opened ahead as it was, and close it; the
+// worker changes only the files it was told to, in the list's order.
 TEST(FilesOpenedAheadChangeOnlyAtTheirTurn) {
   gate::Reset();
   files::TempFolder folder;
@@ -186,60 +192,64 @@ TEST(FilesOpenedAheadChangeOnlyAtTheirTurn) {
     names.push_back(folder.Text(name));
     files::Write(names.back(), Tagged);
   }
-  std::string first, declined, second;
+  std::vector<std::string> cleaned;
+  std::string declined;
   auto others = [&] {
     std::vector<std::string> left;
     for (const std::string& name : names) {
-      if (name != first && name != declined && name != second) left.push_back(name);
+      if (std::count(cleaned.begin(), cleaned.end(), name) == 0 && name != declined)
+        left.push_back(name);
     }
     return left;
   };
-  auto confirm = [&](std::string* asked, QMessageBox::StandardButton answer) {
+  auto confirm = [&](QMessageBox::StandardButton answer) {
     for (const std::string& name : others()) {
       QMessageBox* box = Box(name);
       if (box == nullptr) continue;
-      *asked = name;
+      if (answer == QMessageBox::Yes)
+        cleaned.push_back(name);
+      else
+        declined = name;
       QAbstractButton* button = box->button(answer);
       Later([button] { Click(button, true); });
       return true;
     }
     return false;
   };
-  gate::Arm(gate::At::Write);
-  int result = Run({folder.Text()}, {[&] {
-                                       if (!HeldAndShown()) return false;
-                                       first = Current();
-                                       PressShift(Dialog(), true);
-                                       // Held past the time that marks a file as lying on a slow
-                                       // mount.
-                                       std::this_thread::sleep_for(kHeldLikeASlowFile);
-                                       gate::Open();
-                                       return true;
-                                     },
-                                     [&] {
-                                       std::vector<std::string> after = others();
-                                       if (!std::all_of(after.begin(), after.end(), OpenHere))
-                                         return false;
-                                       gate::Arm(gate::At::Write);
-                                       return confirm(&declined, QMessageBox::No);
-                                     },
-                                     [&] { return confirm(&second, QMessageBox::Yes); },
-                                     [] {
-                                       if (!gate::Reached()) return false;
-                                       AskToStop(0);
-                                       return true;
-                                     },
-                                     YesOnceAskedThenOpenTheGate});
+  auto yes = [&] { return confirm(QMessageBox::Yes); };
+  gate::SlowWrites(kSlowFilesBeforeTheLookAhead);
+  std::vector<Step> steps = {[] {
+    if (Dialog() == nullptr || !Dialog()->isVisible()) return false;
+    PressShift(Dialog(), true);
+    gate::Open();
+    return true;
+  }};
+  steps.insert(steps.end(), kSlowFilesBeforeTheLookAhead, yes);
+  steps.insert(steps.end(), {[&] {
+                               std::vector<std::string> after = others();
+                               if (!std::all_of(after.begin(), after.end(), OpenHere)) return false;
+                               gate::Arm(gate::At::Write);
+                               return confirm(QMessageBox::No);
+                             },
+                             yes,
+                             [] {
+                               if (!gate::Reached()) return false;
+                               AskToStop(0);
+                               return true;
+                             },
+                             YesOnceAskedThenOpenTheGate});
+  gate::Arm(gate::At::Find);  // the worker waits at the scan until Shift is held
+  int result = Run({folder.Text()}, steps);
   ReleaseShift();
   CHECK_EQ(result, 0);
   for (const std::string& name : names) {
-    CHECK(name == first || name == second ? Cleaned(name) : Untouched(name));
+    CHECK(std::count(cleaned.begin(), cleaned.end(), name) > 0 ? Cleaned(name) : Untouched(name));
   }
   // The helpers close what was opened ahead once the run has ended.
-  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  auto until = std::chrono::steady_clock::now() + kClosedWithin;
   while (std::any_of(names.begin(), names.end(), OpenHere) &&
          std::chrono::steady_clock::now() < until) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(kClosedLookEvery);
   }
   CHECK(std::none_of(names.begin(), names.end(), OpenHere));
 }

@@ -1,5 +1,6 @@
 #include "gate.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -17,6 +18,8 @@ bool IsReached = false;
 bool IsOpen = false;
 bool IsStopSet = false;
 bool FailCreateEvent = false;
+int SlowWritesLeft = 0;
+constexpr auto kSlowWrite = std::chrono::milliseconds(20);
 bool WroteSinceArmed = false;
 int Skip = 0;
 int Generation = 0;  // counts resets, so that a wait from an earlier run ends
@@ -77,6 +80,11 @@ bool gate::StopSet() {
   return IsStopSet;
 }
 
+void gate::SlowWrites(int count) {
+  std::lock_guard<std::mutex> lock(Lock);
+  SlowWritesLeft = count;
+}
+
 void gate::FailNextCreateEvent() {
   std::lock_guard<std::mutex> lock(Lock);
   FailCreateEvent = true;
@@ -91,6 +99,7 @@ void gate::Reset() {
   std::lock_guard<std::mutex> lock(Lock);
   Armed = At::Nothing;
   IsReached = IsStopSet = FailCreateEvent = false;
+  SlowWritesLeft = 0;
   IsOpen = true;
   ++Generation;
   Changed.notify_all();
@@ -109,10 +118,14 @@ BOOL __real_EndDialog(HWND, INT_PTR);
 
 BOOL __wrap_WriteFile(HANDLE file, LPCVOID data, DWORD count, LPDWORD written, LPOVERLAPPED o) {
   Pass(gate::At::Write, nullptr);
+  bool slow = false;
   {
     std::lock_guard<std::mutex> lock(Lock);
     WroteSinceArmed = true;
+    slow = SlowWritesLeft > 0;
+    SlowWritesLeft -= slow;
   }
+  if (slow) std::this_thread::sleep_for(kSlowWrite);
   return __real_WriteFile(file, data, count, written, o);
 }
 

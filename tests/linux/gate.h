@@ -22,6 +22,8 @@ void Open();
 void OpenAfterStop();
 bool StopSet();
 void FailNextCreateEvent();
+// The next count writes each take longer than any call to a local disk, as on a slow mount.
+void SlowWrites(int count);
 // The progress bar's position when the dialog last ended.
 int BarAtEnd();
 void Reset();

@@ -19,7 +19,9 @@ using files::Bytes;
 
 namespace {
 
-constexpr int kFiles = 5;
+constexpr int kFiles = 6;
+// Slow files the worker cleans itself before it opens the rest ahead.
+constexpr int kFilesBeforeTheLookAhead = 3;
 constexpr uint32_t kTagSize = 5000;  // two writes of zeros: a fault can fall between them
 const Bytes Audio = files::Pattern(3000);
 const Bytes Original = files::Join(
@@ -55,7 +57,7 @@ void RunWith(const std::vector<std::string>& paths, const trace::Fault& fault) {
   for (const std::string& path : paths) list.push_back(path.c_str());
   list.push_back(nullptr);
   trace::Reset();
-  trace::SlowOpens = true;  // the look-ahead starts after the first file
+  trace::SlowOpens = true;  // the look-ahead starts after the first few files
   trace::Inject(fault);
   WorkerThreadProc(list.data());
   CloseHandle(StopEvent);
@@ -114,6 +116,11 @@ TEST(AFaultAheadIsTheWorkersToRedo) {
   for (std::string call : {"CreateFileA", "SetFilePointerEx", "ReadFile"}) {
     for (int nth = 1; nth <= kFiles; ++nth) {
       RunWith(paths, {call, nth, ERROR_READ_FAULT, false, true});
+      // The helpers open every file after the first few: each nth call of theirs is there to
+      // fail.
+      if (nth <= kFiles - kFilesBeforeTheLookAhead && trace::FaultHit().empty()) {
+        check::Fail(__FILE__, __LINE__, call + ": no helper made call #" + std::to_string(nth));
+      }
       trace::Reset();
       for (const std::string& path : paths) {
         if (files::Read(path) != Cleaned()) check::Fail(__FILE__, __LINE__, call + ": " + path);

@@ -15,7 +15,7 @@ std::function<void(const std::string&)> OnCall;
 std::string MoreDataAt;
 int MoreDataStuck = 0;
 std::string FirstFound;
-bool SlowOpens = false;
+std::atomic<bool> SlowOpens{false};
 
 namespace {
 
@@ -103,6 +103,7 @@ BOOL __real_FindNextFileA(HANDLE, LPWIN32_FIND_DATAA);
 
 HANDLE __wrap_CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flags, HANDLE templateFile) {
+  if (trace::SlowOpens) std::this_thread::sleep_for(kSlowOpen);
   HANDLE file =
       Injects("CreateFileA", nullptr, path)
           ? INVALID_HANDLE_VALUE

@@ -1,6 +1,8 @@
 // A log of the kernel calls the program makes, linked in with --wrap on Linux.
 #pragma once
 
+#include <atomic>
+
 #include <functional>
 #include <string>
 #include <thread>
@@ -33,7 +35,7 @@ struct Fault {
 };
 void Inject(const Fault& fault);
 // Every open takes a few milliseconds, as on a network mount: the worker then opens ahead.
-extern bool SlowOpens;
+extern std::atomic<bool> SlowOpens;
 // The path of the file the injected fault fell on; empty while it fell on none.
 std::string FaultHit();
 
