@@ -1,6 +1,5 @@
 #include "worker/worker.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -18,7 +17,8 @@ namespace {
 // hand are opened ahead. A call to a local disk's cache takes some microseconds whatever the
 // size of the tag, and one file held up by the scheduler is no mount's doing: a local run makes
 // the calls it always made. A cold disk's seeks may start the look-ahead, which they gain from.
-constexpr auto kSlowCall = std::chrono::microseconds(100);
+constexpr int64_t kSlowCallMicroseconds = 100;
+constexpr int64_t kMicrosecondsPerSecond = 1000000;
 constexpr int kSlowFilesInARow = 3;
 // The calls of a file beside the writes that zero its tag: at most an open, a type test, four
 // moves, two reads, a truncation and a close.
@@ -31,6 +31,19 @@ struct Controls {
   HWND Progress;
   HWND FileName;
 };
+
+// A slow mount's call, in the performance counter's ticks.
+int64_t SlowCallTicks() {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return frequency.QuadPart * kSlowCallMicroseconds / kMicrosecondsPerSecond;
+}
+
+int64_t Ticks() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now.QuadPart;
+}
 
 // The worker's own copy of the path list: the paths back to back, each NUL-terminated.
 std::string CopyPaths(const char* const* paths, int* count) {
@@ -107,7 +120,8 @@ bool ShiftHeld() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
 // Shows one entry, asks when Shift is held, and cleans it unless the answer was No. True when
 // the file's calls took as long as a slow mount's do.
-bool ProcessEntry(const Controls& controls, OpenAhead*& ahead, LPCSTR path, double percentDone) {
+bool ProcessEntry(const Controls& controls, OpenAhead*& ahead, LPCSTR path, double percentDone,
+                  int64_t slowCall) {
   char percentText[16];
   std::snprintf(percentText, sizeof percentText, "%.01f%%", percentDone);
   SetWindowTextA(controls.Percent, percentText);
@@ -117,10 +131,9 @@ bool ProcessEntry(const Controls& controls, OpenAhead*& ahead, LPCSTR path, doub
     Decline(ahead);
     return false;
   }
-  auto started = std::chrono::steady_clock::now();
+  int64_t started = Ticks();
   RemovalOutcome outcome = Clean(ahead, path);
-  return std::chrono::steady_clock::now() - started >=
-         kSlowCall * (kCallsBesideWrites + outcome.writes);
+  return Ticks() - started >= slowCall * (kCallsBesideWrites + outcome.writes);
 }
 
 }  // namespace
@@ -143,8 +156,9 @@ DWORD WINAPI WorkerThreadProc(LPVOID parameter) {
   if (StopRequested()) return 0;
   OpenAhead* ahead = nullptr;
   int slowInARow = 0;
+  int64_t slowCall = SlowCallTicks();
   while (FileListCount() > 0) {
-    bool slow = ProcessEntry(controls, ahead, FileListFront(), PercentDone);
+    bool slow = ProcessEntry(controls, ahead, FileListFront(), PercentDone, slowCall);
     slowInARow = slow ? slowInARow + 1 : 0;
     if (StopRequested()) {
       EndOpenAhead(ahead);

@@ -179,6 +179,8 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize,
                            LPDWORD threadId);
 BOOL WINAPI TerminateThread(HANDLE thread, DWORD exitCode);
 BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
+BOOL WINAPI QueryPerformanceCounter(PLARGE_INTEGER count);
+BOOL WINAPI QueryPerformanceFrequency(PLARGE_INTEGER frequency);
 
 // User side.
 BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
