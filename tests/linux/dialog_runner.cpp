@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "common/failure_record.h"
 #include "drivers.h"
 #include "filelist/filelist.h"
 #include "hooks.h"
@@ -70,8 +71,9 @@ int Run(const std::vector<std::string>& paths, std::vector<Step> steps, RunOptio
   Application();
   Seen.clear();
   Known.clear();
-  // The list is the process's: a stopped run leaves its entries in it.
+  // The list and the failures are the process's: a stopped run leaves its entries in it.
   FileListClear();
+  ClearFailures();
   std::vector<const char*> list;
   for (const std::string& path : paths) list.push_back(path.c_str());
   list.push_back(nullptr);

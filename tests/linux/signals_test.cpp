@@ -2,8 +2,10 @@
 // user's confirmed stop, with the same result by the same rule as answering Yes. Signals are
 // sent to the dialog's thread itself: threads Qt started for the test's own application may
 // not block them.
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -32,19 +34,54 @@ runner::Step SignalOnceHeld(int signal, std::string* first) {
   };
 }
 
+// Runs with stderr in a file of the folder and returns what was said there: a box the signal
+// answered goes with the run, so what it reported must be said there.
+std::string SaidOnStderr(files::TempFolder& folder, const std::function<void()>& run) {
+  std::string path = folder.Text("stderr");
+  int saved = dup(STDERR_FILENO), into = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  dup2(into, STDERR_FILENO);
+  run();
+  dup2(saved, STDERR_FILENO);
+  close(into);
+  close(saved);
+  files::Bytes said = files::Read(path);
+  return std::string(said.begin(), said.end());
+}
+
 }  // namespace
 
 // While the worker cleans a file: it finishes that file, sees the stop and ends by itself.
-// No question is shown and no other file is touched.
+// No question is shown and no other file is touched; the file it could not open before is
+// named on stderr, as no box can be.
 TEST(EachTerminationSignalIsAConfirmedStop) {
   for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
     files::TempFolder folder;
     std::vector<std::string> names = ThreeFilesHeldAt(gate::At::Write, folder);
-    std::string first;
-    CHECK_EQ(Run({folder.Text()}, {SignalOnceHeld(signal, &first)}), 0);
+    std::string first, missing = folder.Text("missing.mp3");
+    std::string said = SaidOnStderr(folder, [&] {
+      CHECK_EQ(Run({missing, folder.Text()}, {SignalOnceHeld(signal, &first)}), 0);
+    });
     CHECK(BoxesSeen().empty());
+    CHECK(said.find("vardel: " + missing + ": could not be opened") != std::string::npos);
     for (const std::string& name : names) CHECK(name == first ? Cleaned(name) : Untouched(name));
   }
+}
+
+// The box listing what could not be changed is on screen when the signal comes: it is
+// answered, and what it said is on stderr.
+TEST(ASignalAnswersTheReportAndStderrKeepsIt) {
+  files::TempFolder folder;
+  gate::Reset();
+  std::string missing = folder.Text("missing.mp3");
+  std::string said = SaidOnStderr(folder, [&] {
+    CHECK_EQ(Run({missing}, {[] {
+                   if (BoxesSeen().empty()) return false;
+                   raise(SIGTERM);
+                   return true;
+                 }}),
+             0);
+  });
+  CHECK(said.find("vardel: 1 file could not be changed:\nvardel: " + missing) != std::string::npos);
 }
 
 // The stop question is open when the signal comes: it is answered Yes.

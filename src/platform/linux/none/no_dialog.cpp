@@ -9,14 +9,23 @@
 namespace platform::nodialog {
 namespace {
 
-// Nobody is there to answer: an error is said on stderr, and every box is answered at once as
-// the core answers one that is not shown. The box that lists the files that could not be
-// changed says nothing new: each was a line on stderr as it failed.
-void OpenBox(Box* box, const BoxContent& content) {
+// An error is said on stderr. The box that lists the files that could not be changed says
+// nothing new: each was a line on stderr as it failed.
+void SayError(const BoxContent& content) {
   if ((content.type & MB_ICONMASK) == MB_ICONERROR) {
     std::fprintf(stderr, "vardel: %s\n", content.text);
   }
+}
+
+// Nobody is there to answer: every box is answered at once as the core answers one that is
+// not shown.
+void OpenBox(Box* box, const BoxContent& content) {
+  SayError(content);
   BoxAnswered(box, UnshownAnswer(content.type));
+}
+
+void KeepReport(const BoxContent& content, bool shown) {
+  if (!shown) SayError(content);
 }
 
 }  // namespace
@@ -24,6 +33,7 @@ void OpenBox(Box* box, const BoxContent& content) {
 
 namespace platform {
 
-const UserDriver NoDialogDriver = {.OpenBox = nodialog::OpenBox};
+const UserDriver NoDialogDriver = {.OpenBox = nodialog::OpenBox,
+                                   .KeepReport = nodialog::KeepReport};
 
 }  // namespace platform

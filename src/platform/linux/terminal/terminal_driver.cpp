@@ -203,20 +203,25 @@ void RequestFrame(Dialog*) { DrawSoon(); }
 
 // A box that reports (an error, or what could not be done) is said again on the terminal once
 // it is back, each of its lines whole, so that it stays in the scrollback.
+void KeepLines(std::string_view text) {
+  for (size_t start = 0; start <= text.size();) {
+    size_t end = std::min(text.find('\n', start), text.size());
+    std::string line = "vardel: ";
+    AppendShown(line, text.substr(start, end - start), kWholeLine);
+    ErrorLines.push_back(line + "\n");
+    start = end + 1;
+  }
+}
+
 void OpenBox(Box* box, const BoxContent& content) {
   Boxes.push_back({box, content.text, content.caption, content.type});
-  UINT icon = content.type & MB_ICONMASK;
-  if (icon == MB_ICONERROR || icon == MB_ICONWARNING) {
-    std::string_view text = content.text;
-    for (size_t start = 0; start <= text.size();) {
-      size_t end = std::min(text.find('\n', start), text.size());
-      std::string line = "vardel: ";
-      AppendShown(line, text.substr(start, end - start), kWholeLine);
-      ErrorLines.push_back(line + "\n");
-      start = end + 1;
-    }
-  }
+  if (IsReport(content.type)) KeepLines(content.text);
   DrawSoon();
+}
+
+// One that was shown is kept already.
+void KeepReport(const BoxContent& content, bool shown) {
+  if (!shown) KeepLines(content.text);
 }
 
 void CloseBox(Box* box) {
@@ -247,6 +252,7 @@ const UserDriver TerminalDriver = {
     .RequestFrame = terminal::RequestFrame,
     .OpenBox = terminal::OpenBox,
     .CloseBox = terminal::CloseBox,
+    .KeepReport = terminal::KeepReport,
     .RunLoop = terminal::RunLoop,
     .ShiftHeld = terminal::ShiftHeld,
 };

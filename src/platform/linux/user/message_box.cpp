@@ -12,6 +12,9 @@ int UnshownAnswer(UINT type) { return (type & MB_TYPEMASK) == MB_YESNO ? IDYES :
 
 namespace {
 
+// Win32's caption for a box given none.
+constexpr char kDefaultCaption[] = "Error";
+
 // The boxes open: the dialog thread's own, each in its own loop there, and those of other
 // threads, whose records live on the waiting caller's stack. Dialog's thread only.
 std::vector<Box*> OpenBoxes;
@@ -22,7 +25,7 @@ void OpenBox(Box* box, HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   Window* window = RecordOf(owner);
   box->owner = window != nullptr && window->kind == WindowKind::Dialog ? window->dialog : nullptr;
   box->text = text;
-  box->caption = caption != nullptr ? caption : "Error";
+  box->caption = caption != nullptr ? caption : kDefaultCaption;
   box->type = type;
   if (box->owner != nullptr) ++box->owner->boxesOpen;
   OpenBoxes.push_back(box);
@@ -36,10 +39,22 @@ void CloseBox(Box* box) {
   Driver().CloseBox(box);
 }
 
+// A report that a termination signal answered is kept for whoever started the run: the dialog
+// it belongs to goes at once.
+void KeepIfReport(const Box& box, bool shown) {
+  if (IsReport(box.type)) {
+    Driver().KeepReport({box.text, box.caption, box.type, box.owner}, shown);
+  }
+}
+
 // A box of the dialog's thread, in a loop of its own there.
 int RunOwnBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   Window* window = RecordOf(owner);
-  if (window != nullptr && window->dialog->stopSignalled) return UnshownAnswer(type);
+  if (window != nullptr && window->dialog->stopSignalled) {
+    KeepIfReport({window->dialog, text, caption != nullptr ? caption : kDefaultCaption, type},
+                 false);
+    return UnshownAnswer(type);
+  }
   Box box;
   Loop loop;
   box.loop = &loop;
@@ -65,7 +80,10 @@ bool AnswerOwnBoxes() {
   for (Box* box : OpenBoxes) {
     if (box->loop != nullptr) own.push_back(box);
   }
-  for (Box* box : own) BoxAnswered(box, UnshownAnswer(box->type));
+  for (Box* box : own) {
+    KeepIfReport(*box, true);
+    BoxAnswered(box, UnshownAnswer(box->type));
+  }
   return !own.empty();
 }
 
@@ -88,8 +106,9 @@ using namespace platform;
 // and the caller waits for the answer. Its owner takes no input while it is open; a box opened
 // from the worker and one opened by the dialog stay answerable together. Once a termination
 // signal has come, a box of the dialog's thread for that dialog is answered Yes (or OK), an open
-// one at once and a new one without being shown: the user's confirmed stop. Maps to a box
-// record the core keeps, shown by the driver; the owner's input is held back by the core.
+// one at once and a new one without being shown: the user's confirmed stop; what such a box
+// reports is kept where it outlasts the run (stderr, or the terminal once it is back). Maps to
+// a box record the core keeps, shown by the driver; the owner's input is held back by the core.
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   if (OnDialogThread()) return RunOwnBox(owner, text, caption, type);
   Call call;

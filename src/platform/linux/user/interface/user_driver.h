@@ -111,6 +111,7 @@ void ShowState(Dialog* dialog, int index, const ShownState& state);
 void RequestFrame(Dialog* dialog);
 void OpenBox(Box* box, const BoxContent& content);
 void CloseBox(Box* box);
+void KeepReport(const BoxContent& content, bool shown);
 void RunLoop(Loop* loop);
 void ExitLoop(Loop* loop);
 void WatchDescriptor(int fd, void (*ready)(int fd));
@@ -137,6 +138,10 @@ struct UserDriver {
   // called before OpenBox returns. CloseBox removes it after it was answered.
   void (*OpenBox)(Box* box, const BoxContent& content) = nulldriver::OpenBox;
   void (*CloseBox)(Box* box) = nulldriver::CloseBox;
+  // A box that reports (IsReport) and that a termination signal answered, before anyone could
+  // have read it or while it was on screen: what it says is kept where it outlasts the run.
+  // The null driver writes its lines to stderr at once.
+  void (*KeepReport)(const BoxContent& content, bool shown) = nulldriver::KeepReport;
   // Runs the dialog's thread (input, frames, watched descriptors) until ExitLoop(loop); loops
   // nest, and every running one serves the watched descriptors.
   void (*RunLoop)(Loop* loop) = nulldriver::RunLoop;
@@ -167,6 +172,11 @@ void BoxAnswered(Box* box, int answer);
 // What a box of this type answers when it is not shown: once a termination signal came, or
 // where nobody can be asked. Any thread.
 int UnshownAnswer(UINT type);
+// Whether a box of this type reports (an error, or what could not be changed) rather than asks.
+inline bool IsReport(UINT type) {
+  UINT icon = type & MB_ICONMASK;
+  return icon == MB_ICONERROR || icon == MB_ICONWARNING;
+}
 // Shows every changed control of the dialog through ShowState.
 void ShowChanges(Dialog* dialog);
 
