@@ -19,6 +19,7 @@ MODEL is the rules' model as a program (expected_after): what each file must bec
 import glob
 import os
 import random
+import resource
 import shutil
 import signal
 import socket
@@ -231,8 +232,13 @@ def hostile(work):
     changer = threading.Thread(target=change_while_running, args=(grows, shrinks, stop))
     changer.start()
     missing = os.path.join(work, "missing.mp3")
-    command = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
-               os.path.join(work, "vardel"), "--no-dialog", root, missing]
+    # The deep tree needs more descriptors than the usual soft limit of 1024: the program
+    # raises it to the hard limit.
+    hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
+    hard = "unlimited" if hard == resource.RLIM_INFINITY else hard
+    command = ["prlimit", f"--nofile=1024:{hard}", "setpriv", "--reuid=nobody",
+               "--regid=nogroup", "--clear-groups", os.path.join(work, "vardel"), "--no-dialog",
+               root, missing]
     try:
         run = subprocess.run(command, env=ENV, stderr=subprocess.PIPE, timeout=60)
         code, said = run.returncode, run.stderr.decode(errors="replace").splitlines()

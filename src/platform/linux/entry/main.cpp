@@ -2,6 +2,8 @@
 // program gets one empty path, as an empty command-line tail gives on Windows. "--help",
 // "--version", "--terminal" and "--no-dialog" are the only options, and "--" ends them, so a
 // path named like one can be given.
+#include <sys/resource.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -44,6 +46,16 @@ const char kUsage[] =
     "file at hand, and each file that could not be changed, and any other error, is a line on\n"
     "stderr.\n";
 
+// The scan holds a descriptor for each folder it is inside, so a tree deeper than the soft
+// limit (often 1024, where the hard one is far higher) would end there: the limit is raised to
+// all the system allows this process, so that a tree is scanned as deep as it can be.
+void RaiseDescriptorLimit() {
+  rlimit limit;
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max) return;
+  limit.rlim_cur = limit.rlim_max;
+  setrlimit(RLIMIT_NOFILE, &limit);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -67,6 +79,7 @@ int main(int argc, char** argv) {
       paths.push_back(argv[i]);
     }
   }
+  RaiseDescriptorLimit();
   if (const char* why = platform::PrepareUserSide()) {
     std::fprintf(stderr, "vardel: cannot start: %s: %s\n", why, std::strerror(errno));
     return kCannotStart;

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 #include "user_driver.h"
 
@@ -26,8 +28,14 @@ int WatchedCount = 0;
 
 }  // namespace
 
+// Every descriptor is watched as the user side starts, and one left out would never be read (a
+// signal never seen as a stop): a table too small is the program's fault, said at once.
 void AddWatched(int fd, void (*ready)(int fd)) {
-  if (WatchedCount < kMaxWatched) Table[WatchedCount++] = {fd, ready};
+  if (WatchedCount == kMaxWatched) {
+    std::fprintf(stderr, "vardel: cannot start: more than %d descriptors to watch\n", kMaxWatched);
+    std::abort();
+  }
+  Table[WatchedCount++] = {fd, ready};
 }
 
 // Its place stays, so that a loop going through the table meanwhile keeps its own.
