@@ -63,8 +63,10 @@ download_size() {
 }
 
 # apt-get update, tried again after a pause; an index that still fails is a warning only.
+updated=
 update() {
   local try
+  updated=1
   for ((try = 1; try <= update_tries; try++)); do
     "${as_root[@]}" apt-get update && return 0
     [ $try -lt $update_tries ] && sleep $update_pause
@@ -127,9 +129,22 @@ if [ ${#missing[@]} -gt 0 ]; then
     "${missing[@]}" || exit
 fi
 # Its output is shown only when it worked: a failure is told in one line, apt's reason included.
+# Tried without an update first; where that fails and this run has not updated, the index may
+# be one that could not serve it before (an i386 index caught in a mirror's sync), which would
+# otherwise never be fetched again: one update, and one more try.
+install_wine32() {
+  DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y --no-install-recommends \
+    "$wine32" 2>&1
+}
 if [ -n "${missing_32bit:-}" ]; then
-  if output=$(DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y \
-    --no-install-recommends "$wine32" 2>&1); then
+  output=$(install_wine32)
+  installed_32bit=$?
+  if [ $installed_32bit -ne 0 ] && [ -z "$updated" ]; then
+    update_tries=1 update
+    output=$(install_wine32)
+    installed_32bit=$?
+  fi
+  if [ $installed_32bit -eq 0 ]; then
     echo "$output"
   else
     say "warning: $wine32 could not be installed ($(grep '^E:' <<<"$output" | tail -1)): the Windows suites run as x86-64"

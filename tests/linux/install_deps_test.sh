@@ -29,6 +29,7 @@ case " $* " in
   *" --print-uris "*) for p in "$@"; do [[ $p == -* || $p == install ]] || echo "'"'"'http://x/$p.deb'"'"' $p.deb 2000000 MD5Sum:0"; done ;;
   *" install "*)
     [[ " $* " == *" wine32:i386 "* && -n "${WINE32_FAILS:-}" ]] && exit 100
+    [[ " $* " == *" wine32:i386 "* && -n "${WINE32_AFTER_UPDATE:-}" && ! -s "$STATE/updates" ]] && exit 100
     [ -n "${INSTALL_FAILS:-}" ] && exit 100
     for p in "$@"; do [[ $p == -* || $p == install ]] || echo "$p" >>"$STATE/installed"; done ;;
 esac'
@@ -86,12 +87,19 @@ check "the probe says no 32-bit programs: one line, no i386 architecture, no win
 deps PROBE_ANSWER=yes WINE32_FAILS=1 -- test
 check "the probe says 32-bit programs run: i386 added, a wine32 that cannot install is a warning" \
   eval 'logged probe && logged "--add-architecture i386" && said "warning: wine32:i386 could not be installed" && [ $code -eq 0 ]'
-list test >"$STATE/installed"
-echo i386 >"$STATE/arches"
-: >"$STATE/log"
-out=$(env -i PATH="$stubs:$tools" STATE="$STATE" PROBE_ANSWER=yes WINE32_FAILS=1 /bin/bash "$script" test 2>&1)
-check "only wine32 missing: tried again without an update" \
-  eval '! logged "apt-get update" && logged "install -y --no-install-recommends wine32:i386"'
+only_wine32_missing() {  # only_wine32_missing ENV=VALUE: the test tier and i386 in place
+  list test >"$STATE/installed"
+  echo i386 >"$STATE/arches"
+  : >"$STATE/log"
+  : >"$STATE/updates"
+  out=$(env -i PATH="$stubs:$tools" STATE="$STATE" PROBE_ANSWER=yes "$1" /bin/bash "$script" test 2>&1)
+}
+only_wine32_missing WINE32_FAILS=1
+check "only wine32 missing: tried without an update, then once after one, then a warning" \
+  eval '[ $(count "apt-get update") -eq 1 ] && [ $(count "install -y --no-install-recommends wine32:i386") -eq 2 ] && said "warning: wine32:i386"'
+only_wine32_missing WINE32_AFTER_UPDATE=1
+check "only wine32 missing, an index that could not serve it: installed after one update" \
+  eval 'grep -qx wine32:i386 "$STATE/installed" && ! said warning'
 
 # The probe itself: VARDEL_RUNS_32BIT gives its answer; without it, it answers by running a
 # 32-bit program, which this test does not second-guess.
