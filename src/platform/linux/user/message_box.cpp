@@ -107,7 +107,7 @@ using namespace platform;
 // from the worker and one opened by the dialog stay answerable together. Once a termination
 // signal has come, a box of the dialog's thread for that dialog is answered Yes (or OK), an open
 // one at once and a new one without being shown: the user's confirmed stop; what such a box
-// reports is kept where it outlasts the run (stderr, or the terminal once it is back). Maps to
+// reports is kept where it outlasts the run (as the driver keeps it: stderr by default). Maps to
 // a box record the core keeps, shown by the driver; the owner's input is held back by the core.
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   if (OnDialogThread()) return RunOwnBox(owner, text, caption, type);
