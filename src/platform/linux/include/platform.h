@@ -5,6 +5,8 @@
 // is declared.
 #pragma once
 
+#include <pthread.h>
+
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
@@ -64,6 +66,7 @@ typedef union {
 #define FILE_SHARE_DELETE 0x4u
 #define OPEN_EXISTING 3u
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000u
+#define FILE_FLAG_SEQUENTIAL_SCAN 0x08000000u
 #define FILE_BEGIN 0u
 #define FILE_CURRENT 1u
 #define FILE_END 2u
@@ -102,6 +105,7 @@ typedef enum {
 #define ERROR_NEGATIVE_SEEK 131u
 #define ERROR_FILENAME_EXCED_RANGE 206u
 #define ERROR_MORE_DATA 234u
+#define ERROR_TIMEOUT 1460u
 #define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x100u
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x200u
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x1000u
@@ -116,6 +120,14 @@ typedef struct {
   DWORD nFileIndexHigh;
   DWORD nFileIndexLow;
 } BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+
+// Locks and condition variables, between the process's own threads.
+typedef struct {
+  pthread_mutex_t mutex;
+} CRITICAL_SECTION, *LPCRITICAL_SECTION, *PCRITICAL_SECTION;
+typedef struct {
+  pthread_cond_t cond;
+} CONDITION_VARIABLE, *PCONDITION_VARIABLE;
 
 // Waits.
 #define WAIT_OBJECT_0 0x0u
@@ -179,6 +191,15 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize,
                            LPDWORD threadId);
 BOOL WINAPI TerminateThread(HANDLE thread, DWORD exitCode);
 BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
+void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI InitializeConditionVariable(PCONDITION_VARIABLE variable);
+BOOL WINAPI SleepConditionVariableCS(PCONDITION_VARIABLE variable, PCRITICAL_SECTION section,
+                                     DWORD milliseconds);
+void WINAPI WakeConditionVariable(PCONDITION_VARIABLE variable);
+void WINAPI WakeAllConditionVariable(PCONDITION_VARIABLE variable);
 BOOL WINAPI QueryPerformanceCounter(PLARGE_INTEGER count);
 BOOL WINAPI QueryPerformanceFrequency(PLARGE_INTEGER frequency);
 

@@ -8,7 +8,6 @@
 #include <thread>
 #include <unistd.h>
 
-#include "console.h"
 #include "objects.h"
 
 using namespace platform;
@@ -65,6 +64,20 @@ struct FileCallGuard {
   AbandonGuard guard;
 };
 
+// What the kernel is asked to read at once for a file opened with FILE_FLAG_SEQUENTIAL_SCAN:
+// the start, where an ID3v2 tag and most of its region lie, and the last page, where an ID3v1
+// trailer lies. Both then come in together, in one request where the file is small, while the
+// opener goes on; the reads that follow wait for them at most once.
+constexpr off_t kStartReadAhead = 128 * 1024;
+constexpr off_t kEndReadAhead = 4096;
+
+void ReadAheadStartAndEnd(int fd, off_t size) {
+  posix_fadvise(fd, 0, kStartReadAhead, POSIX_FADV_WILLNEED);
+  if (size > kStartReadAhead) {
+    posix_fadvise(fd, size - kEndReadAhead, kEndReadAhead, POSIX_FADV_WILLNEED);
+  }
+}
+
 int OpenFlags(DWORD access) {
   int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
   if (access == 0) return flags | O_PATH;
@@ -78,7 +91,7 @@ int OpenFlags(DWORD access) {
 // in for it in between is closed at once, unused. Anything else but a folder gets a descriptor
 // that only names it (O_PATH opens no device), so that GetFileType tells what it is, as it
 // does on Windows for a device opened there.
-int OpenForWriting(LPCSTR path, int flags) {
+int OpenForWriting(LPCSTR path, int flags, bool readAhead) {
   struct stat before;
   if (stat(path, &before) != 0) return Failed(-1);
   if (S_ISDIR(before.st_mode)) return Failed(-1, ERROR_ACCESS_DENIED);
@@ -95,6 +108,7 @@ int OpenForWriting(LPCSTR path, int flags) {
     return Failed(-1, ERROR_SHARING_VIOLATION);
   }
   LastOpenedRegular = fd;
+  if (readAhead) ReadAheadStartAndEnd(fd, after.st_size);
   return fd;
 }
 
@@ -115,7 +129,8 @@ bool platform::CurrentThreadChangingFile() {
 // only for a regular file, which fstat(2) then confirms, so that no device, FIFO or socket is
 // ever opened for writing: those get an O_PATH descriptor that GetFileType tells apart.
 // Access 0 (attributes only) is O_PATH. POSIX has no share modes: the share argument is taken
-// and not enforced.
+// and not enforced. FILE_FLAG_SEQUENTIAL_SCAN, Windows' hint to read ahead, asks the kernel for
+// the file's start and its last page at once (posix_fadvise), as its opener will read there.
 HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
                           DWORD disposition, DWORD flags, HANDLE) {
   AbandonGuard guard;
@@ -123,7 +138,7 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTE
     return Failed(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
   }
   if (access & GENERIC_WRITE) {
-    int fd = OpenForWriting(path, OpenFlags(access));
+    int fd = OpenForWriting(path, OpenFlags(access), (flags & FILE_FLAG_SEQUENTIAL_SCAN) != 0);
     return fd < 0 ? INVALID_HANDLE_VALUE : HandleFromFd(fd);
   }
   int fd = open(path, OpenFlags(access));
@@ -276,23 +291,4 @@ DWORD WINAPI GetFileAttributesA(LPCSTR path) {
 // Keeps: the length in bytes, 0 for a null pointer. Maps to strlen.
 int WINAPI lstrlenA(LPCSTR text) {
   return text == nullptr ? 0 : static_cast<int>(std::strlen(text));
-}
-
-namespace {
-
-// Whether the process writes its own lines to standard error: a windowed program has none of
-// its own, so only a run that shows no dialog says its failures there.
-std::atomic<bool> StandardErrorAttached{false};
-
-}  // namespace
-
-void platform::AttachStandardError() { StandardErrorAttached = true; }
-
-// Keeps: the process's standard error handle, or nullptr for a process that has none (a
-// windowed program started without one). Maps to descriptor 2 once the entry point has
-// attached it (a run with no dialog); nullptr otherwise, so that no line runs through the
-// terminal a dialog is drawn on.
-HANDLE WINAPI GetStdHandle(DWORD which) {
-  if (which != STD_ERROR_HANDLE || !StandardErrorAttached.load()) return nullptr;
-  return HandleFromFd(STDERR_FILENO);
 }
