@@ -78,6 +78,21 @@ int64_t HeaderRegion(const BYTE header[kHeaderSize]) {
   return size + kHeaderSize;
 }
 
+bool HoldsTags(const FileStart& start) {
+  return start.length >= kTrailerSize &&
+         (IsTrailerMarker(start.trailer) || HeaderRegion(start.header) >= 0);
+}
+
+// The header is read after the cut, so that the region ends at the file's end without the
+// trailer; where fewer than its bytes are left, there is none.
+int64_t ZeroedEnd(const FileStart& start) {
+  if (start.length < kTrailerSize) return 0;
+  int64_t length = start.length - (IsTrailerMarker(start.trailer) ? kTrailerSize : 0);
+  int64_t region = length >= kHeaderSize ? HeaderRegion(start.header) : -1;
+  if (region < 0) return 0;
+  return region < length ? region : length;
+}
+
 RemovalOutcome WriteZeros(HANDLE file, int64_t count) {
   if (!MoveTo(file, 0, FILE_BEGIN, nullptr)) return Failed(RemovalStep::kZeroingTag);
   for (int64_t remaining = count; remaining > 0; remaining -= sizeof ZeroBlock) {
@@ -110,9 +125,9 @@ RemovalOutcome ZeroHeaderRegion(HANDLE file, int64_t length) {
 
 }  // namespace
 
-HANDLE OpenForChange(LPCSTR path) {
-  return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                     nullptr);
+HANDLE OpenForChange(LPCSTR path, DWORD flags) {
+  return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                     flags, nullptr);
 }
 
 RemovalOutcome CleanOpenFile(HANDLE file) {

@@ -12,8 +12,9 @@ inline constexpr int64_t kTrailerSize = 128;
 inline constexpr int64_t kHeaderSize = 10;
 inline constexpr size_t kMarkerSize = 3;
 
-// Opens a file as the remover changes it: read and write, others may only read.
-HANDLE OpenForChange(LPCSTR path);
+// Opens a file as the remover changes it: read and write, others may only read; flags as
+// CreateFileA takes them.
+HANDLE OpenForChange(LPCSTR path, DWORD flags = 0);
 
 RemovalOutcome Done(bool changed);
 RemovalOutcome Failed(RemovalStep step);
@@ -24,6 +25,10 @@ bool Read(HANDLE file, BYTE* buffer, DWORD count, bool* complete);
 bool IsTrailerMarker(const BYTE* bytes);
 // The size of the region a valid ID3v2 header announces (tag size + header), or -1.
 int64_t HeaderRegion(const BYTE header[kHeaderSize]);
+// Whether what was read ahead holds a tag to remove, and where the zeroing of the ID3v2 tag
+// would end (0: none), as RemoveTags would decide on the file as it was then.
+bool HoldsTags(const FileStart& start);
+int64_t ZeroedEnd(const FileStart& start);
 // Writes zeros over the first count bytes, in ZeroBlock's chunks.
 RemovalOutcome WriteZeros(HANDLE file, int64_t count);
 // Both steps on a disk file open for writing, each reading what it decides on.

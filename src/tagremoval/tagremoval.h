@@ -51,7 +51,7 @@ inline bool IsFailure(const RemovalOutcome& outcome) {
 // would want it (not opened, not a disk file, a read that failed): RemoveTags then decides.
 HANDLE OpenAndReadStart(LPCSTR path, FileStart* start);
 
-// RemoveTags on a file OpenAndReadStart opened, deciding from what it read, with the same
-// outcome and the same bytes changed. A file whose length is no longer the one read is read
-// again. Leaves the file open.
+// RemoveTags on a file OpenAndReadStart opened, with the same outcome and the same bytes
+// changed: a file that held nothing to remove when it was read costs no call; one that held a
+// tag is read again, at once, and changed as those bytes say. Leaves the file open.
 RemovalOutcome RemoveTagsOpened(HANDLE file, const FileStart& start);

@@ -8,9 +8,15 @@ namespace {
 
 // At most this many entries are open or being opened ahead of the worker, or being closed
 // behind it: a slot each, all allocated once per run.
-constexpr DWORD kOpenAhead = 32;
-// Enough to keep a slow mount's round trips overlapping; on a local disk they mostly wait.
-constexpr int kHelpers = 8;
+constexpr DWORD kOpenAhead = 64;
+// The helpers start as one and grow by one each time the worker finds its file still being
+// opened, up to this many: enough to keep a mount's round trips overlapping where the worker
+// has little to do (a clean library), while where its own changes set the pace (a tagged one)
+// the few it keeps leave the mount's capacity to those changes, and a cold disk, which the
+// kernel reads ahead, keeps the fewest threads that keep up.
+constexpr int kMaxHelpers = 16;
+// An idle helper is woken for this many jobs at once, so that a wake pays for a batch.
+constexpr DWORD kWakeBatch = 8;
 // A path longer than this is left to the worker, which opens it as it would without helpers.
 constexpr size_t kPathBytes = 4096;
 
@@ -32,52 +38,25 @@ struct Slot {
   char path[kPathBytes];
 };
 
-// A lock and wake-ups made of Win32 events, which both builds have (the Windows build's C++
-// library has no std::mutex): the lock an auto-reset event that starts signalled, a wake-up an
-// auto-reset event, which keeps a wake that comes before its waiter waits.
+// The critical section held for a scope, or released and taken again within it.
 class Lock {
  public:
-  explicit Lock(HANDLE event) : event_(event) { Take(); }
-  ~Lock() {
-    if (held_) Release();
-  }
+  explicit Lock(CRITICAL_SECTION& section) : section_(section) { EnterCriticalSection(&section_); }
+  ~Lock() { LeaveCriticalSection(&section_); }
   Lock(const Lock&) = delete;
   Lock& operator=(const Lock&) = delete;
-  void Take() {
-    WaitForSingleObject(event_, INFINITE);
-    held_ = true;
-  }
-  void Release() {
-    held_ = false;
-    SetEvent(event_);
-  }
+  CRITICAL_SECTION& Section() { return section_; }
 
  private:
-  HANDLE event_;
-  bool held_ = false;
-};
-
-struct Wake {
-  HANDLE event = nullptr;
-  void Notify() { SetEvent(event); }
-  // Waits under the lock until ready() holds; a waker that finds more to do than one waiter
-  // takes wakes the next.
-  template <typename Ready>
-  void Wait(Lock& lock, Ready ready) {
-    while (!ready()) {
-      lock.Release();
-      WaitForSingleObject(event, INFINITE);
-      lock.Take();
-    }
-  }
+  CRITICAL_SECTION& section_;
 };
 
 }  // namespace
 
 struct OpenAhead {
-  HANDLE lock = nullptr;
-  Wake helpersWake;
-  Wake workerWake;
+  CRITICAL_SECTION lock;
+  CONDITION_VARIABLE helpersWork;  // a job for a helper, or the end
+  CONDITION_VARIABLE workerWake;   // the front's file is ready, or files were closed
   Slot slots[kOpenAhead];
   DWORD count = 0;     // entries of the run
   DWORD front = 0;     // the entry at the worker, the first not done
@@ -85,6 +64,8 @@ struct OpenAhead {
   DWORD toClose = 0;   // slots in kClosing
   DWORD unclosed = 0;  // files handed back and not closed yet
   DWORD held = 0;      // files open or being opened by the helpers
+  int helpers = 0;     // started
+  int idle = 0;        // asleep on helpersWork
   bool ending = false;
   int users = 1;  // the worker and each helper; the last one frees the object
 };
@@ -92,6 +73,11 @@ struct OpenAhead {
 namespace {
 
 Slot& SlotOf(OpenAhead* ahead, DWORD entry) { return ahead->slots[entry % kOpenAhead]; }
+
+template <typename Ready>
+void SleepUntil(CONDITION_VARIABLE& variable, Lock& lock, Ready ready) {
+  while (!ready()) SleepConditionVariableCS(&variable, &lock.Section(), INFINITE);
+}
 
 // Puts the text of the entry offset places behind the front into its slot. Only the worker
 // reads FileList, so that nothing a helper does depends on the list once the worker is gone.
@@ -130,29 +116,32 @@ Slot* ToClose(OpenAhead* ahead) {
   return nullptr;
 }
 
-bool CanTakeUp(OpenAhead* ahead) {
-  const Slot& slot = SlotOf(ahead, ahead->next);
-  return !ahead->ending && ahead->next < ahead->count && slot.state == SlotState::kFree &&
-         slot.pathEntry == ahead->next;
+// The entries a helper could take up now, up to a batch: their slots' last files are closed.
+DWORD EntriesToTakeUp(OpenAhead* ahead) {
+  DWORD entries = 0;
+  for (DWORD entry = ahead->next; entries < kWakeBatch && !ahead->ending && entry < ahead->count;
+       ++entry, ++entries) {
+    const Slot& slot = SlotOf(ahead, entry);
+    if (slot.state != SlotState::kFree || slot.pathEntry != entry) break;
+  }
+  return entries;
+}
+
+// Wakes an idle helper when there is a batch of jobs for it, or every job that is left, or the
+// worker is about to wait for one. A helper that takes a job wakes the next for a batch more,
+// so that as many work alongside as there are batches.
+void WakeHelperFor(OpenAhead* ahead, bool workerWaits) {
+  if (ahead->idle == 0) return;
+  DWORD entries = EntriesToTakeUp(ahead);
+  bool batch = entries == kWakeBatch || (entries > 0 && ahead->next + entries == ahead->count);
+  if (batch || ahead->toClose >= kWakeBatch || (workerWaits && (entries > 0 || ahead->toClose))) {
+    WakeConditionVariable(&ahead->helpersWork);
+  }
 }
 
 void Free(OpenAhead* ahead) {
-  for (HANDLE event : {ahead->lock, ahead->helpersWake.event, ahead->workerWake.event}) {
-    if (event != nullptr) CloseHandle(event);
-  }
+  DeleteCriticalSection(&ahead->lock);
   delete ahead;
-}
-
-// Drops one user under the lock; the last one frees the look-ahead once the lock is let go.
-void Leave(OpenAhead* ahead, Lock& lock) {
-  bool last = --ahead->users == 0;
-  lock.Release();
-  if (last) Free(ahead);
-}
-
-// One wake wakes one helper: the one that took a job wakes the next while jobs are left.
-void WakeAnotherIfMore(OpenAhead* ahead) {
-  if (ahead->toClose > 0 || CanTakeUp(ahead)) ahead->helpersWake.Notify();
 }
 
 // A handed-back file counts as open until CloseHandle has returned: the worker's own open of
@@ -162,24 +151,21 @@ void CloseSlot(OpenAhead* ahead, Slot& slot, Lock& lock) {
   if (handedBack) --ahead->toClose;
   slot.state = SlotState::kBusy;
   HANDLE file = slot.opened.file;
-  WakeAnotherIfMore(ahead);
-  lock.Release();
+  LeaveCriticalSection(&lock.Section());
   CloseHandle(file);
-  lock.Take();
+  EnterCriticalSection(&lock.Section());
   if (handedBack) --ahead->unclosed;
   --ahead->held;
   slot.state = SlotState::kFree;
-  ahead->workerWake.Notify();
-  ahead->helpersWake.Notify();
+  WakeConditionVariable(&ahead->workerWake);
 }
 
 void OpenSlot(OpenAhead* ahead, Slot& slot, Lock& lock) {
   ++ahead->held;
-  WakeAnotherIfMore(ahead);
-  lock.Release();
+  LeaveCriticalSection(&lock.Section());
   AheadFile opened;
   opened.file = OpenAndReadStart(slot.path, &opened.start);
-  lock.Take();
+  EnterCriticalSection(&lock.Section());
   slot.opened = opened;
   if (opened.file == INVALID_HANDLE_VALUE) {
     --ahead->held;
@@ -187,82 +173,101 @@ void OpenSlot(OpenAhead* ahead, Slot& slot, Lock& lock) {
   } else {
     slot.state = SlotState::kReady;
   }
-  ahead->workerWake.Notify();
+  WakeConditionVariable(&ahead->workerWake);
 }
 
 // A helper: closes what is to be closed first, then opens ahead while there is room, and leaves
 // once the look-ahead has ended and nothing is left to close.
 DWORD WINAPI HelperProc(LPVOID parameter) {
   OpenAhead* ahead = static_cast<OpenAhead*>(parameter);
-  Lock lock(ahead->lock);
-  for (;;) {
-    ahead->helpersWake.Wait(
-        lock, [ahead] { return ahead->ending || ahead->toClose > 0 || CanTakeUp(ahead); });
-    if (Slot* slot = ToClose(ahead)) {
-      CloseSlot(ahead, *slot, lock);
-    } else if (CanTakeUp(ahead)) {
-      Slot& slot = TakeUpNext(ahead, SlotState::kOpening);
-      if (slot.state == SlotState::kOpening)
-        OpenSlot(ahead, slot, lock);
-      else
-        ahead->workerWake.Notify();
-    } else if (ahead->ending) {
-      break;
+  bool last = false;
+  {
+    Lock lock(ahead->lock);
+    for (;;) {
+      if (Slot* slot = ToClose(ahead)) {
+        WakeHelperFor(ahead, false);
+        CloseSlot(ahead, *slot, lock);
+      } else if (EntriesToTakeUp(ahead) > 0) {
+        Slot& slot = TakeUpNext(ahead, SlotState::kOpening);
+        WakeHelperFor(ahead, false);
+        if (slot.state == SlotState::kOpening)
+          OpenSlot(ahead, slot, lock);
+        else
+          WakeConditionVariable(&ahead->workerWake);
+      } else if (ahead->ending) {
+        break;
+      } else {
+        ++ahead->idle;
+        SleepConditionVariableCS(&ahead->helpersWork, &lock.Section(), INFINITE);
+        --ahead->idle;
+      }
     }
+    last = --ahead->users == 0;
   }
-  ahead->helpersWake.Notify();  // the others may have something left to close
-  Leave(ahead, lock);
+  if (last) Free(ahead);
   return 0;
+}
+
+// One more helper, up to kMaxHelpers; false when one was wanted and could not be started.
+bool StartHelper(OpenAhead* ahead) {
+  {
+    Lock lock(ahead->lock);
+    if (ahead->helpers == kMaxHelpers) return true;
+    ++ahead->helpers;
+    ++ahead->users;
+  }
+  HANDLE helper = CreateThread(nullptr, 0, HelperProc, ahead, 0, nullptr);
+  if (helper != nullptr) {
+    CloseHandle(helper);
+    return true;
+  }
+  Lock lock(ahead->lock);
+  --ahead->helpers;
+  --ahead->users;
+  return false;
 }
 
 }  // namespace
 
 OpenAhead* StartOpenAhead() {
   OpenAhead* ahead = new OpenAhead;
-  ahead->lock = CreateEventA(nullptr, FALSE, TRUE, nullptr);
-  ahead->helpersWake.event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  ahead->workerWake.event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  if (!ahead->lock || !ahead->helpersWake.event || !ahead->workerWake.event) {
-    Free(ahead);
-    return nullptr;
-  }
+  InitializeCriticalSection(&ahead->lock);
+  InitializeConditionVariable(&ahead->helpersWork);
+  InitializeConditionVariable(&ahead->workerWake);
   ahead->count = FileListCount();
   for (DWORD offset = 0; offset < kOpenAhead; ++offset) KeepPath(ahead, offset);
-  int started = 0;
-  for (; started < kHelpers; ++started) {
-    {
-      Lock lock(ahead->lock);
-      ++ahead->users;
-    }
-    HANDLE helper = CreateThread(nullptr, 0, HelperProc, ahead, 0, nullptr);
-    if (helper == nullptr) {
-      Lock lock(ahead->lock);
-      --ahead->users;
-      break;
-    }
-    CloseHandle(helper);
-  }
-  if (started > 0) return ahead;
+  if (StartHelper(ahead)) return ahead;
   Free(ahead);
   return nullptr;
 }
 
 bool TakeFront(OpenAhead* ahead, AheadFile* opened) {
   if (ahead == nullptr) return false;
-  Lock lock(ahead->lock);
-  // An entry no helper took up yet is the worker's own, once its slot's last file is closed.
-  ahead->workerWake.Wait(lock, [ahead] {
-    return ahead->next != ahead->front || SlotOf(ahead, ahead->front).state == SlotState::kFree;
-  });
-  if (ahead->next == ahead->front) {
-    TakeUpNext(ahead, SlotState::kWorker).state = SlotState::kWorker;
-    return false;
+  bool ready = false, behind = false;
+  {
+    Lock lock(ahead->lock);
+    Slot& slot = SlotOf(ahead, ahead->front);
+    // An entry no helper took up yet is the worker's own, once its slot's last file is closed,
+    // unless a helper takes it up meanwhile.
+    if (ahead->next == ahead->front) {
+      behind = ahead->idle == 0;
+      WakeHelperFor(ahead, true);
+      SleepUntil(ahead->workerWake, lock, [ahead, &slot] {
+        return ahead->next != ahead->front || slot.state == SlotState::kFree;
+      });
+    }
+    if (ahead->next == ahead->front) {
+      TakeUpNext(ahead, SlotState::kWorker).state = SlotState::kWorker;
+    } else {
+      behind = behind || slot.state == SlotState::kOpening;
+      SleepUntil(ahead->workerWake, lock, [&slot] { return slot.state != SlotState::kOpening; });
+      ready = slot.state == SlotState::kReady;
+      slot.state = SlotState::kWorker;
+      if (ready) *opened = slot.opened;
+    }
   }
-  Slot& slot = SlotOf(ahead, ahead->front);
-  ahead->workerWake.Wait(lock, [&slot] { return slot.state != SlotState::kOpening; });
-  bool ready = slot.state == SlotState::kReady;
-  slot.state = SlotState::kWorker;
-  if (ready) *opened = slot.opened;
+  // The helpers fell behind the worker: one more, for the files after this one.
+  if (behind) StartHelper(ahead);
   return ready;
 }
 
@@ -273,13 +278,14 @@ void HandBack(OpenAhead* ahead, HANDLE file) {
   slot.state = SlotState::kClosing;
   ++ahead->toClose;
   ++ahead->unclosed;
-  ahead->helpersWake.Notify();
+  WakeHelperFor(ahead, false);
 }
 
 void AwaitClosed(OpenAhead* ahead) {
   if (ahead == nullptr) return;
   Lock lock(ahead->lock);
-  ahead->workerWake.Wait(lock, [ahead] { return ahead->unclosed == 0; });
+  WakeHelperFor(ahead, true);
+  SleepUntil(ahead->workerWake, lock, [ahead] { return ahead->unclosed == 0; });
 }
 
 void AdvanceFront(OpenAhead* ahead) {
@@ -289,31 +295,34 @@ void AdvanceFront(OpenAhead* ahead) {
   }
   Lock lock(ahead->lock);
   Slot& slot = SlotOf(ahead, ahead->front);
-  if (slot.state == SlotState::kWorker) {
-    slot.state = SlotState::kFree;
-    ahead->helpersWake.Notify();
-  }
+  if (slot.state == SlotState::kWorker) slot.state = SlotState::kFree;
   KeepPath(ahead, kOpenAhead);  // into the slot the front leaves
   ++ahead->front;
   FileListRemoveFront();
-  // A full ring may have been waiting for just that slot, closed before the front moved on.
-  if (CanTakeUp(ahead)) ahead->helpersWake.Notify();
+  WakeHelperFor(ahead, false);
 }
 
+namespace {
+
+// The helpers close what is left and leave; the last one out, or the worker, frees it.
+void End(OpenAhead* ahead, bool awaitClosed) {
+  bool last = false;
+  {
+    Lock lock(ahead->lock);
+    ahead->ending = true;
+    WakeAllConditionVariable(&ahead->helpersWork);
+    if (awaitClosed) SleepUntil(ahead->workerWake, lock, [ahead] { return ahead->held == 0; });
+    last = --ahead->users == 0;
+  }
+  if (last) Free(ahead);
+}
+
+}  // namespace
+
+// Entries taken up but not reached are closed unchanged by the helpers; one the worker took and
+// left is no one's to close.
 void EndOpenAhead(OpenAhead* ahead) {
-  if (ahead == nullptr) return;
-  Lock lock(ahead->lock);
-  ahead->ending = true;
-  // Entries taken up but not reached are closed unchanged by the helpers; one the worker took
-  // and left is no one's to close.
-  ahead->helpersWake.Notify();
-  Leave(ahead, lock);
+  if (ahead != nullptr) End(ahead, false);
 }
 
-void EndOpenAheadClosingAll(OpenAhead* ahead) {
-  Lock lock(ahead->lock);
-  ahead->ending = true;
-  ahead->helpersWake.Notify();
-  ahead->workerWake.Wait(lock, [ahead] { return ahead->held == 0; });
-  Leave(ahead, lock);
-}
+void EndOpenAheadClosingAll(OpenAhead* ahead) { End(ahead, true); }

@@ -1,7 +1,8 @@
-// The look-ahead of a run: a few helper threads open the files after the one at hand, in the
-// list's order, and read what the decision needs, so that on a slow mount their round trips
-// overlap the worker's; they also close the files the worker is done with. They change
-// nothing: every change is the worker's, in the list's order.
+// The look-ahead of a run: helper threads open the files after the one at hand, in the list's
+// order, and read what the decision needs (asking the system to fetch it at once), so that the
+// waits of a cold disk or a network mount overlap one another and the worker's; they also close
+// the files the worker is done with. Their number follows how often the worker finds them
+// behind. They change nothing: every change is the worker's, in the list's order.
 #pragma once
 
 #include "platform.h"
@@ -15,14 +16,15 @@ struct AheadFile {
   FileStart start;
 };
 
-// Starts the helpers over FileList as it stands, which is read by index from then on and
+// Starts the first helper over FileList as it stands, which is read by index from then on and
 // changes only through AdvanceFront. nullptr where no helper could be started: the worker
 // then opens every file itself.
 OpenAhead* StartOpenAhead();
 
 // The front entry once its helper is done with it: true with the file opened ahead; false when
 // the worker is to open it itself, as it would without the look-ahead (no helper took it yet,
-// the helper could not open or read it, or the same path is open ahead of it).
+// the helper could not open or read it, or the same path is open ahead of it). A worker that
+// finds the helpers behind starts one more.
 bool TakeFront(OpenAhead* ahead, AheadFile* opened);
 
 // The file TakeFront gave, done with, changed or not: a helper closes it.

@@ -12,14 +12,16 @@
 
 namespace {
 
-// Files whose calls took this long each, on average, lie on a slow mount (a network share:
-// each call a round trip); after that many such files in a row, the files after the one at
-// hand are opened ahead. A call to a local disk's cache takes some microseconds whatever the
-// size of the tag, and one file held up by the scheduler is no mount's doing: a local run makes
-// the calls it always made. A cold disk's seeks may start the look-ahead, which they gain from.
-constexpr int64_t kSlowCallMicroseconds = 100;
+// A call that waited on a device or the network (a cold disk's read, a mount's round trip)
+// takes tens of microseconds at the least; one served by the system's cache takes a few,
+// whatever the size of the tag. A file whose calls took longer than kCachedCall each and
+// kWaitedCall beside waited in one of them at least. After that many such files in a row the
+// files after the one at hand are opened and read ahead, so that their waits overlap; one file
+// held up by the scheduler is no storage's doing, and a warm run makes the calls it always made.
+constexpr int64_t kWaitedCallMicroseconds = 30;
+constexpr int64_t kCachedCallMicroseconds = 3;
 constexpr int64_t kMicrosecondsPerSecond = 1000000;
-constexpr int kSlowFilesInARow = 3;
+constexpr int kWaitingFilesInARow = 3;
 // The calls of a file beside the writes that zero its tag: at most an open, a type test, four
 // moves, two reads, a truncation and a close.
 constexpr DWORD kCallsBesideWrites = 10;
@@ -32,12 +34,18 @@ struct Controls {
   HWND FileName;
 };
 
-// A slow mount's call, in the performance counter's ticks.
-int64_t SlowCallTicks() {
+// The performance counter's ticks in the given microseconds.
+int64_t TicksIn(int64_t microseconds) {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
-  return frequency.QuadPart * kSlowCallMicroseconds / kMicrosecondsPerSecond;
+  return frequency.QuadPart * microseconds / kMicrosecondsPerSecond;
 }
+
+// What tells a file whose calls waited from one the cache served, in the counter's ticks.
+struct WaitBudget {
+  int64_t waited = TicksIn(kWaitedCallMicroseconds);
+  int64_t cached = TicksIn(kCachedCallMicroseconds);
+};
 
 int64_t Ticks() {
   LARGE_INTEGER now;
@@ -119,9 +127,9 @@ void Decline(OpenAhead* ahead) {
 bool ShiftHeld() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
 // Shows one entry, asks when Shift is held, and cleans it unless the answer was No. True when
-// the file's calls took as long as a slow mount's do.
+// one of the file's calls waited on its storage.
 bool ProcessEntry(const Controls& controls, OpenAhead*& ahead, LPCSTR path, double percentDone,
-                  int64_t slowCall) {
+                  const WaitBudget& budget) {
   char percentText[16];
   std::snprintf(percentText, sizeof percentText, "%.01f%%", percentDone);
   SetWindowTextA(controls.Percent, percentText);
@@ -133,7 +141,8 @@ bool ProcessEntry(const Controls& controls, OpenAhead*& ahead, LPCSTR path, doub
   }
   int64_t started = Ticks();
   RemovalOutcome outcome = Clean(ahead, path);
-  return Ticks() - started >= slowCall * (kCallsBesideWrites + outcome.writes);
+  int64_t cached = budget.cached * (kCallsBesideWrites + outcome.writes);
+  return Ticks() - started >= budget.waited + cached;
 }
 
 }  // namespace
@@ -155,17 +164,17 @@ DWORD WINAPI WorkerThreadProc(LPVOID parameter) {
   double PercentStep = count > 0 ? 100.0 / static_cast<double>(count) : 0.0;
   if (StopRequested()) return 0;
   OpenAhead* ahead = nullptr;
-  int slowInARow = 0;
-  int64_t slowCall = SlowCallTicks();
+  int waitingInARow = 0;
+  WaitBudget budget;
   while (FileListCount() > 0) {
-    bool slow = ProcessEntry(controls, ahead, FileListFront(), PercentDone, slowCall);
-    slowInARow = slow ? slowInARow + 1 : 0;
+    bool waited = ProcessEntry(controls, ahead, FileListFront(), PercentDone, budget);
+    waitingInARow = waited ? waitingInARow + 1 : 0;
     if (StopRequested()) {
       EndOpenAhead(ahead);
       return 0;
     }
     AdvanceFront(ahead);
-    if (ahead == nullptr && slowInARow >= kSlowFilesInARow &&
+    if (ahead == nullptr && waitingInARow >= kWaitingFilesInARow &&
         FileListCount() >= kWorthOpeningAhead) {
       ahead = StartOpenAhead();
     }

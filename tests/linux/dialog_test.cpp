@@ -183,15 +183,22 @@ constexpr auto kClosedLookEvery = std::chrono::milliseconds(10);
 
 // Files that take a slow mount's time start the look-ahead: the files after them are opened by
 // helpers. A No, and then a stop, leave every file opened ahead as it was, and close it; the
-// worker changes only the files it was told to, in the list's order.
+// worker changes only the files it was told to, in the list's order, and as they are at their
+// turn: one rewritten by another program meanwhile, to the same length and with no tag, is left
+// as that program wrote it.
 TEST(FilesOpenedAheadChangeOnlyAtTheirTurn) {
   gate::Reset();
   files::TempFolder folder;
-  std::vector<std::string> names;
-  for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3", "e.mp3", "f.mp3"}) {
-    names.push_back(folder.Text(name));
-    files::Write(names.back(), Tagged);
+  for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3", "e.mp3", "f.mp3", "g.mp3"}) {
+    files::Write(folder.Text(name), Tagged);
   }
+  // In the order the scan meets them, which the worker takes them in: the fifth, after the one
+  // declined, is rewritten.
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+    names.push_back(entry.path().string());
+  }
+  const files::Bytes rewrite = files::Pattern(Tagged.size());
   std::vector<std::string> cleaned;
   std::string declined;
   auto others = [&] {
@@ -228,10 +235,11 @@ TEST(FilesOpenedAheadChangeOnlyAtTheirTurn) {
   steps.insert(steps.end(), {[&] {
                                std::vector<std::string> after = others();
                                if (!std::all_of(after.begin(), after.end(), OpenHere)) return false;
+                               files::Write(names[4], rewrite);
                                gate::Arm(gate::At::Write);
                                return confirm(QMessageBox::No);
                              },
-                             yes,
+                             yes, yes,
                              [] {
                                if (!gate::Reached()) return false;
                                AskToStop(0);
@@ -242,7 +250,9 @@ TEST(FilesOpenedAheadChangeOnlyAtTheirTurn) {
   int result = Run({folder.Text()}, steps);
   ReleaseShift();
   CHECK_EQ(result, 0);
+  CHECK(files::Read(names[4]) == rewrite);
   for (const std::string& name : names) {
+    if (name == names[4]) continue;
     CHECK(std::count(cleaned.begin(), cleaned.end(), name) > 0 ? Cleaned(name) : Untouched(name));
   }
   // The helpers close what was opened ahead once the run has ended.

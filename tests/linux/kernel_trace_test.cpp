@@ -73,8 +73,9 @@ size_t CountStarting(const Lines& lines, const std::string& prefix) {
 TEST(RemoveTagsMakesOnlyTheCallsItNeeds) {
   files::TempFolder folder;
   std::string path = folder.Text("a.mp3");
-  files::Write(path,
-               files::Join({files::Id3v2Header(5000), files::Pattern(9000), files::Trailer()}));
+  const Bytes tagged =
+      files::Join({files::Id3v2Header(5000), files::Pattern(9000), files::Trailer()});
+  files::Write(path, tagged);
   CHECK(TraceRemoveTags(path) ==
         (Lines{Open, "GetFileType 1", "SetFilePointerEx -128 2 ok", "ReadFile 3 -> 3 ok",
                "SetFilePointerEx -128 2 ok", "SetEndOfFile ok", "SetFilePointerEx 0 0 ok",
@@ -92,6 +93,24 @@ TEST(RemoveTagsMakesOnlyTheCallsItNeeds) {
         (Lines{Open, "GetFileType 1", "SetFilePointerEx -128 2 ok", "ReadFile 3 -> 3 ok",
                "SetFilePointerEx -128 2 ok", "SetEndOfFile ok", "SetFilePointerEx 0 0 ok",
                "ReadFile 10 -> 0 ok", "CloseHandle ok"}));
+
+  // A run over files the cache holds opens each of them as RemoveTags does, none ahead.
+  files::TempFolder warm;
+  constexpr size_t kWarmFiles = 12;
+  for (size_t i = 0; i < kWarmFiles; ++i) {
+    files::Write(warm.Text(std::to_string(i) + ".mp3"), tagged);
+  }
+  recorder::Reset();
+  DialogWindow = recorder::Dialog;
+  StopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::string top = warm.Text();
+  const char* paths[] = {top.c_str(), nullptr};
+  WorkerThreadProc(paths);
+  CHECK_EQ(CountStarting(trace::Calls, "CreateFileA 3221225472"), kWarmFiles);
+  CHECK_EQ(CountStarting(trace::Calls, Open), kWarmFiles);
+  trace::Reset();
+  CloseHandle(StopEvent);
+  StopEvent = nullptr;
 }
 
 // Opening a device can have effects of its own (a tape rewinds, a serial line's modem lines
