@@ -128,8 +128,9 @@ test-fuzz: samples
 BENCH_RUNS ?= 3
 bench: build
 	bash scripts/install-deps.sh --bench
-	cmake --build --preset linux --target bench_floor bench_scan
+	cmake --build --preset linux --target bench_floor bench_scan slowfs
 	/usr/bin/python3 bench/table.py build build/bench-corpus $(BENCH_RUNS)
+	/usr/bin/python3 bench/cold.py build build/bench-corpus $(BENCH_RUNS)
 	/usr/bin/python3 bench/network.py build build/bench-network $(BENCH_RUNS)
 
 # How players take a file after cleaning: the README's table, measured again.

@@ -7,6 +7,7 @@ tags. Each corpus is made once into its own folder and kept; a stamp file says i
   (c) empty:  10,000 empty ".mp3" files: nothing to clean, the batch's own overhead
   (d) tree:   100,000 entries, half of them ".mp3" files, for the scan
   (e) start:  one empty folder, for the program's start-up alone
+  cold:       2000 files as in (a), for the run on a cold page cache (cold.py)
 
 Files are spread over album folders of 100, as a music collection is.
 """
@@ -25,6 +26,7 @@ BITRATE_KBPS = 128
 SMALL_SECONDS = 4      # about 65 KB of audio: with the cover, about 130 KB a file
 SONG_SECONDS = 495     # about 7.9 MB of audio
 TAG_PADDING = 1024   # fixed: mutagen would pad a larger file's tag more
+COLD_FILES = 2000
 STAMP = ".complete-2"  # a new name whenever what a corpus holds changes
 
 
@@ -107,6 +109,7 @@ MAKERS = {
     "empty": lambda folder: empty_files(folder, 10000),
     "tree": lambda folder: scan_tree(folder, 100000),
     "start": lambda folder: None,
+    "cold": lambda folder: tagged_copies(folder, COLD_FILES, SMALL_SECONDS),
 }
 
 

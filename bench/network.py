@@ -19,12 +19,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tests/support"))
 import mp3  # noqa: E402
+import storage_rows  # noqa: E402
 
-BUILD, WORK = sys.argv[1], sys.argv[2]
-RUNS = int(sys.argv[3]) if len(sys.argv) > 3 else 3
-VARDEL = os.path.join(BUILD, "vardel")
-FLOOR = os.path.join(BUILD, "bench", "bench_floor")
-SLOWFS = os.path.join(BUILD, "tests", "linux", "slowfs")
 FILES, FOLDERS = 200, 16
 FILE_BYTES, TAG_BYTES = 134 * 1024, 4096
 DELAYS_US = (1000, 200)
@@ -42,10 +38,10 @@ def make_tree(root, clean):
 
 
 class Mount:
-    def __init__(self, source, mount, delay):
+    def __init__(self, slowfs, source, mount, delay):
         os.makedirs(mount, exist_ok=True)
         self.mount = mount
-        self.fs = subprocess.Popen([SLOWFS, source, mount, "--delay-us", str(delay)],
+        self.fs = subprocess.Popen([slowfs, source, mount, "--delay-us", str(delay)],
                                    stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + MOUNT_WAIT
         while not os.path.ismount(mount) and time.monotonic() < deadline:
@@ -58,49 +54,37 @@ class Mount:
         self.fs.wait()
 
 
-def rows():
-    parallel = ('ls -d "$1"/*/ | xargs -P %d -n 1 %s >/dev/null' % (FOLDERS, FLOOR))
-    mid = 'find "$1" -name "*.mp3" -print0 | xargs -0 mid3v2 -D >/dev/null'
-    return {"vardel --no-dialog": lambda m: [VARDEL, "--no-dialog", m],
-            "floor, one process": lambda m: [FLOOR, m],
-            "floor, %d processes in parallel" % FOLDERS: lambda m: ["sh", "-c", parallel, "sh", m],
-            "mid3v2 -D": lambda m: ["sh", "-c", mid, "sh", m]}
-
-
-def measure(kind, delay):
+def measure(build, work, runs, kind, delay):
     """{row: (median seconds, still tagged)} for one tree over one mount delay."""
-    source, mount = os.path.join(WORK, "copy"), os.path.join(WORK, "mount")
-    times = {name: [] for name in rows()}
+    source, mount = os.path.join(work, "copy"), os.path.join(work, "mount")
+    slowfs = os.path.join(build, "tests", "linux", "slowfs")
+    rows = storage_rows.rows(build, FOLDERS)
+    times = {name: [] for name in rows}
     left = {}
-    for _ in range(RUNS):
-        for name, command in rows().items():
+    for _ in range(runs):
+        for name, command in rows.items():
             make_tree(source, kind == "clean")
-            fs = Mount(source, mount, delay)
-            started = time.perf_counter()
-            subprocess.run(command(mount), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            times[name].append(time.perf_counter() - started)
+            fs = Mount(slowfs, source, mount, delay)
+            times[name].append(storage_rows.timed(command(mount)))
             fs.close()
             left[name] = mp3.count_tagged(source)
     return {name: (statistics.median(times[name]), left[name]) for name in times}
 
 
 def main():
-    if not (os.path.exists(SLOWFS) and os.path.exists("/dev/fuse")):
+    build, work = sys.argv[1], sys.argv[2]
+    runs = int(sys.argv[3]) if len(sys.argv) > 3 else 3
+    if not (os.path.exists(os.path.join(build, "tests", "linux", "slowfs"))
+            and os.path.exists("/dev/fuse")):
         print("network rows: skipped (no slowfs or no /dev/fuse)")
         return
-    os.makedirs(WORK, exist_ok=True)
-    parallel_row = "floor, %d processes in parallel" % FOLDERS
-    print("| delay per operation | tree | row | seconds | × parallel floor | mid3v2 / row "
-          "| still tagged |")
-    print("|---|---|---|---|---|---|---|")
+    os.makedirs(work, exist_ok=True)
+    storage_rows.print_header("delay per operation")
     for delay in DELAYS_US:
         for kind in ("tagged", "clean"):
-            figures = measure(kind, delay)
-            floor, mid = figures[parallel_row][0], figures["mid3v2 -D"][0]
-            for name, (seconds, left) in figures.items():
-                print("| %.1f ms | %s | %s | %.3f | %.2f | %.2f | %d |" % (
-                    delay / 1000, kind, name, seconds, seconds / floor, mid / seconds, left))
-    shutil.rmtree(WORK, ignore_errors=True)
+            storage_rows.print_rows("%.1f ms" % (delay / 1000), kind, FOLDERS,
+                                    measure(build, work, runs, kind, delay))
+    shutil.rmtree(work, ignore_errors=True)
 
 
 if __name__ == "__main__":
