@@ -34,18 +34,16 @@ runner::Step SignalOnceHeld(int signal, std::string* first) {
   };
 }
 
-// Runs with stderr in a file of the folder and returns what was said there: a box the signal
-// answered goes with the run, so what it reported must be said there.
+// What a run said on stderr, a file of the folder meanwhile: a box a signal answered goes with
+// the run, so what it reported is said there.
 std::string SaidOnStderr(files::TempFolder& folder, const std::function<void()>& run) {
-  std::string path = folder.Text("stderr");
-  int saved = dup(STDERR_FILENO), into = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  int saved = dup(STDERR_FILENO), into = creat(folder.Text("stderr").c_str(), 0600);
   dup2(into, STDERR_FILENO);
   run();
   dup2(saved, STDERR_FILENO);
-  close(into);
-  close(saved);
-  files::Bytes said = files::Read(path);
-  return std::string(said.begin(), said.end());
+  for (int fd : {into, saved}) close(fd);
+  files::Bytes said = files::Read(folder.Text("stderr"));
+  return {said.begin(), said.end()};
 }
 
 }  // namespace

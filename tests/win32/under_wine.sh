@@ -1,18 +1,13 @@
 #!/bin/sh
-# Runs a test program of a Windows build under the Wine loader given, or skips it with the
-# reason (exit 77, which the suites count as skipped) where that loader cannot run it here, so
-# that a suite that never ran is never reported as passed. The i686 loader needs both 32-bit
-# Wine (wine32:i386) and a kernel that runs 32-bit programs.
+# Runs a Windows build's test program under the Wine loader given, or skips it (77, counted as
+# skipped) with the reason where that loader cannot run it here: no suite that never ran passes.
+# The i686 loader needs 32-bit Wine and a kernel that runs 32-bit programs.
 #   under_wine.sh LOADER PROGRAM [ARGUMENT...]
 loader=$1
 shift
-skip() {
-  echo "SKIPPED: $*"
-  exit 77
-}
-[ -x "$loader" ] || skip "no Wine loader $loader here"
-if [ "$(basename "$loader")" = wine ]; then
-  bash "$(dirname "$0")/../../scripts/runs-32bit.sh" ||
-    skip "this kernel does not run 32-bit programs, so $loader cannot"
-fi
+why=
+[ -x "$loader" ] || why="no Wine loader $loader here"
+[ -z "$why" ] && [ "${loader##*/}" = wine ] && ! bash "${0%/*}/../../scripts/runs-32bit.sh" &&
+  why="this kernel does not run 32-bit programs, so $loader cannot"
+[ -z "$why" ] || { echo "SKIPPED: $why"; exit 77; }
 exec "$loader" "$@"
