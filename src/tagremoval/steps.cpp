@@ -29,9 +29,18 @@ bool MoveTo(HANDLE file, int64_t distance, DWORD origin, int64_t* position) {
   return true;
 }
 
-bool Read(HANDLE file, BYTE* buffer, DWORD count, bool* complete) {
+int64_t Ticks() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now.QuadPart;
+}
+
+bool Read(HANDLE file, BYTE* buffer, DWORD count, bool* complete, int64_t* reading) {
+  int64_t started = reading != nullptr ? Ticks() : 0;
   DWORD read = 0;
-  if (!ReadFile(file, buffer, count, &read, nullptr)) return false;
+  BOOL ok = ReadFile(file, buffer, count, &read, nullptr);
+  if (reading != nullptr) *reading += Ticks() - started;
+  if (!ok) return false;
   *complete = read == count;
   return true;
 }
@@ -41,7 +50,7 @@ namespace {
 // Cuts a "TAG" trailer off the end, leaving the file's length in *length. A file shorter than
 // a trailer has none: the move before its start fails with ERROR_NEGATIVE_SEEK, and *length is
 // left negative so that nothing more is done.
-RemovalOutcome RemoveTrailer(HANDLE file, int64_t* length) {
+RemovalOutcome RemoveTrailer(HANDLE file, int64_t* length, int64_t* reading) {
   int64_t trailer = 0;
   *length = -1;
   if (!MoveTo(file, -kTrailerSize, FILE_END, &trailer)) {
@@ -50,7 +59,9 @@ RemovalOutcome RemoveTrailer(HANDLE file, int64_t* length) {
   }
   BYTE marker[kMarkerSize];
   bool complete = false;
-  if (!Read(file, marker, sizeof marker, &complete)) return Failed(RemovalStep::kReadingTrailer);
+  if (!Read(file, marker, sizeof marker, &complete, reading)) {
+    return Failed(RemovalStep::kReadingTrailer);
+  }
   if (!complete) return Done(false);  // cut short by someone else since the move
   *length = trailer + kTrailerSize;
   if (!IsTrailerMarker(marker)) return Done(false);
@@ -104,18 +115,17 @@ RemovalOutcome WriteZeros(HANDLE file, int64_t count) {
     }
     if (written != chunk) return {RemovalResult::kFailed, RemovalStep::kZeroingTag, 0};
   }
-  RemovalOutcome zeroed = Done(true);
-  zeroed.writes = static_cast<DWORD>((count + sizeof ZeroBlock - 1) / sizeof ZeroBlock);
-  return zeroed;
+  return Done(true);
 }
 
 namespace {
 
 // Zeroes the ID3v2 tag at the start, never past the file's current end.
-RemovalOutcome ZeroHeaderRegion(HANDLE file, int64_t length) {
+RemovalOutcome ZeroHeaderRegion(HANDLE file, int64_t length, int64_t* reading) {
   BYTE header[kHeaderSize];
   bool complete = false;
-  if (!MoveTo(file, 0, FILE_BEGIN, nullptr) || !Read(file, header, sizeof header, &complete)) {
+  if (!MoveTo(file, 0, FILE_BEGIN, nullptr) ||
+      !Read(file, header, sizeof header, &complete, reading)) {
     return Failed(RemovalStep::kReadingHeader);
   }
   int64_t region = complete ? HeaderRegion(header) : -1;
@@ -130,19 +140,28 @@ HANDLE OpenForChange(LPCSTR path, DWORD flags) {
                      flags, nullptr);
 }
 
+namespace {
+
+RemovalOutcome CleanDiskFile(HANDLE file, int64_t* reading) {
+  int64_t length = 0;
+  RemovalOutcome trailer = RemoveTrailer(file, &length, reading);
+  if (IsFailure(trailer) || length < 0) return trailer;
+  RemovalOutcome header = ZeroHeaderRegion(file, length, reading);
+  if (IsFailure(header)) return header;
+  return Done(trailer.result == RemovalResult::kChanged ||
+              header.result == RemovalResult::kChanged);
+}
+
+}  // namespace
+
 RemovalOutcome CleanOpenFile(HANDLE file) {
   if (GetFileType(file) != FILE_TYPE_DISK) {
     return {RemovalResult::kNotRegularFile, RemovalStep::kNone, 0};
   }
-  int64_t length = 0;
-  RemovalOutcome trailer = RemoveTrailer(file, &length);
-  if (IsFailure(trailer) || length < 0) return trailer;
-  RemovalOutcome header = ZeroHeaderRegion(file, length);
-  if (IsFailure(header)) return header;
-  RemovalOutcome done =
-      Done(trailer.result == RemovalResult::kChanged || header.result == RemovalResult::kChanged);
-  done.writes = header.writes;
-  return done;
+  int64_t reading = 0;
+  RemovalOutcome outcome = CleanDiskFile(file, &reading);
+  outcome.readTicks = reading;
+  return outcome;
 }
 
 }  // namespace removal

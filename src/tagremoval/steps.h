@@ -19,8 +19,11 @@ HANDLE OpenForChange(LPCSTR path, DWORD flags = 0);
 RemovalOutcome Done(bool changed);
 RemovalOutcome Failed(RemovalStep step);
 bool MoveTo(HANDLE file, int64_t distance, DWORD origin, int64_t* position);
-// Reads count bytes at the position; *complete is false when the file ended first.
-bool Read(HANDLE file, BYTE* buffer, DWORD count, bool* complete);
+// The performance counter now.
+int64_t Ticks();
+// Reads count bytes at the position; *complete is false when the file ended first. Where
+// reading is given, the ticks the read took are added to it.
+bool Read(HANDLE file, BYTE* buffer, DWORD count, bool* complete, int64_t* reading = nullptr);
 // True when the bytes begin with the ID3v1 trailer's marker.
 bool IsTrailerMarker(const BYTE* bytes);
 // The size of the region a valid ID3v2 header announces (tag size + header), or -1.
@@ -31,7 +34,8 @@ bool HoldsTags(const FileStart& start);
 int64_t ZeroedEnd(const FileStart& start);
 // Writes zeros over the first count bytes, in ZeroBlock's chunks.
 RemovalOutcome WriteZeros(HANDLE file, int64_t count);
-// Both steps on a disk file open for writing, each reading what it decides on.
+// Both steps on a disk file open for writing, each reading what it decides on; the outcome
+// says how long its reads took.
 RemovalOutcome CleanOpenFile(HANDLE file);
 
 }  // namespace removal

@@ -21,9 +21,16 @@ RemovalOutcome NotOpened(LPCSTR path) {
 RemovalOutcome RemoveTags(LPCSTR path) {
   // A reserved device name opens the device wherever the path points: never opened at all.
   if (NamesDevice(path)) return {RemovalResult::kNotRegularFile, RemovalStep::kNone, 0};
+  int64_t started = removal::Ticks();
   HANDLE file = removal::OpenForChange(path);
-  if (file == INVALID_HANDLE_VALUE) return NotOpened(path);
+  int64_t opening = removal::Ticks() - started;
+  if (file == INVALID_HANDLE_VALUE) {
+    RemovalOutcome notOpened = NotOpened(path);
+    notOpened.readTicks = opening;
+    return notOpened;
+  }
   RemovalOutcome outcome = removal::CleanOpenFile(file);
   CloseHandle(file);
+  outcome.readTicks += opening;
   return outcome;
 }

@@ -25,7 +25,9 @@ struct RemovalOutcome {
   RemovalResult result;
   RemovalStep step;
   DWORD error;
-  DWORD writes = 0;  // the WriteFile calls that zeroed the tag, which its size sets
+  // The performance counter's ticks its open and its reads took: the calls a look-ahead could
+  // make before the file's turn. Its changes are not counted: nothing can make them earlier.
+  int64_t readTicks = 0;
 };
 
 // What a file held when it was opened and read ahead of its turn: its length, and the bytes

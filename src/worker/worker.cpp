@@ -12,19 +12,15 @@
 
 namespace {
 
-// A call that waited on a device or the network (a cold disk's read, a mount's round trip)
-// takes tens of microseconds at the least; one served by the system's cache takes a few,
-// whatever the size of the tag. A file whose calls took longer than kCachedCall each and
-// kWaitedCall beside waited in one of them at least. After that many such files in a row the
-// files after the one at hand are opened and read ahead, so that their waits overlap; one file
-// held up by the scheduler is no storage's doing, and a warm run makes the calls it always made.
-constexpr int64_t kWaitedCallMicroseconds = 30;
-constexpr int64_t kCachedCallMicroseconds = 3;
+// A file whose open and reads took this long together waited on its storage (a cold disk's
+// read, a mount's round trips): served by the system's cache they take a few microseconds.
+// After that many such files in a row, the files after the one at hand are opened and read
+// ahead, so that their waits overlap. One file held up by the scheduler is no storage's doing,
+// and a warm run makes the calls it always made. Only those calls are timed: a look-ahead could
+// make them ahead, never the changes.
+constexpr int64_t kWaitedMicroseconds = 50;
 constexpr int64_t kMicrosecondsPerSecond = 1000000;
 constexpr int kWaitingFilesInARow = 3;
-// The calls of a file beside the writes that zero its tag: at most an open, a type test, four
-// moves, two reads, a truncation and a close.
-constexpr DWORD kCallsBesideWrites = 10;
 // Fewer entries left than this are not worth starting helpers for.
 constexpr DWORD kWorthOpeningAhead = 3;
 
@@ -34,23 +30,11 @@ struct Controls {
   HWND FileName;
 };
 
-// The performance counter's ticks in the given microseconds.
-int64_t TicksIn(int64_t microseconds) {
+// The performance counter's ticks in kWaitedMicroseconds.
+int64_t WaitedTicks() {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
-  return frequency.QuadPart * microseconds / kMicrosecondsPerSecond;
-}
-
-// What tells a file whose calls waited from one the cache served, in the counter's ticks.
-struct WaitBudget {
-  int64_t waited = TicksIn(kWaitedCallMicroseconds);
-  int64_t cached = TicksIn(kCachedCallMicroseconds);
-};
-
-int64_t Ticks() {
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return now.QuadPart;
+  return frequency.QuadPart * kWaitedMicroseconds / kMicrosecondsPerSecond;
 }
 
 // The worker's own copy of the path list: the paths back to back, each NUL-terminated.
@@ -129,7 +113,7 @@ bool ShiftHeld() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 // Shows one entry, asks when Shift is held, and cleans it unless the answer was No. True when
 // one of the file's calls waited on its storage.
 bool ProcessEntry(const Controls& controls, OpenAhead*& ahead, LPCSTR path, double percentDone,
-                  const WaitBudget& budget) {
+                  int64_t waitedTicks) {
   char percentText[16];
   std::snprintf(percentText, sizeof percentText, "%.01f%%", percentDone);
   SetWindowTextA(controls.Percent, percentText);
@@ -139,10 +123,7 @@ bool ProcessEntry(const Controls& controls, OpenAhead*& ahead, LPCSTR path, doub
     Decline(ahead);
     return false;
   }
-  int64_t started = Ticks();
-  RemovalOutcome outcome = Clean(ahead, path);
-  int64_t cached = budget.cached * (kCallsBesideWrites + outcome.writes);
-  return Ticks() - started >= budget.waited + cached;
+  return Clean(ahead, path).readTicks >= waitedTicks;
 }
 
 }  // namespace
@@ -165,9 +146,9 @@ DWORD WINAPI WorkerThreadProc(LPVOID parameter) {
   if (StopRequested()) return 0;
   OpenAhead* ahead = nullptr;
   int waitingInARow = 0;
-  WaitBudget budget;
+  int64_t waitedTicks = WaitedTicks();
   while (FileListCount() > 0) {
-    bool waited = ProcessEntry(controls, ahead, FileListFront(), PercentDone, budget);
+    bool waited = ProcessEntry(controls, ahead, FileListFront(), PercentDone, waitedTicks);
     waitingInARow = waited ? waitingInARow + 1 : 0;
     if (StopRequested()) {
       EndOpenAhead(ahead);
