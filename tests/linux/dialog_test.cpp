@@ -176,6 +176,7 @@ bool OpenHere(const std::string& path) {
 }
 
 constexpr int kSlowFilesBeforeTheLookAhead = 3;
+constexpr int kReadsPerFile = 2;  // its end, then its start
 // How long the helpers may take to close what they opened ahead, once the run has ended, and
 // how often that is looked at.
 constexpr auto kClosedWithin = std::chrono::seconds(5);
@@ -224,7 +225,7 @@ TEST(FilesOpenedAheadChangeOnlyAtTheirTurn) {
     return false;
   };
   auto yes = [&] { return confirm(QMessageBox::Yes); };
-  gate::SlowWrites(kSlowFilesBeforeTheLookAhead);
+  gate::SlowReads(kReadsPerFile * kSlowFilesBeforeTheLookAhead);
   std::vector<Step> steps = {[] {
     if (Dialog() == nullptr || !Dialog()->isVisible()) return false;
     PressShift(Dialog(), true);

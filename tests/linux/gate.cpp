@@ -18,8 +18,8 @@ bool IsReached = false;
 bool IsOpen = false;
 bool IsStopSet = false;
 bool FailCreateEvent = false;
-int SlowWritesLeft = 0;
-constexpr auto kSlowWrite = std::chrono::milliseconds(20);
+int SlowReadsLeft = 0;
+constexpr auto kSlowRead = std::chrono::milliseconds(20);
 bool WroteSinceArmed = false;
 int Skip = 0;
 int Generation = 0;  // counts resets, so that a wait from an earlier run ends
@@ -80,9 +80,9 @@ bool gate::StopSet() {
   return IsStopSet;
 }
 
-void gate::SlowWrites(int count) {
+void gate::SlowReads(int count) {
   std::lock_guard<std::mutex> lock(Lock);
-  SlowWritesLeft = count;
+  SlowReadsLeft = count;
 }
 
 void gate::FailNextCreateEvent() {
@@ -99,7 +99,7 @@ void gate::Reset() {
   std::lock_guard<std::mutex> lock(Lock);
   Armed = At::Nothing;
   IsReached = IsStopSet = FailCreateEvent = false;
-  SlowWritesLeft = 0;
+  SlowReadsLeft = 0;
   IsOpen = true;
   ++Generation;
   Changed.notify_all();
@@ -108,6 +108,7 @@ void gate::Reset() {
 extern "C" {
 
 BOOL __real_WriteFile(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+BOOL __real_ReadFile(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
 HANDLE __real_FindFirstFileExA(LPCSTR, FINDEX_INFO_LEVELS, LPVOID, FINDEX_SEARCH_OPS, LPVOID,
                                DWORD);
 BOOL __real_SetEvent(HANDLE);
@@ -118,15 +119,22 @@ BOOL __real_EndDialog(HWND, INT_PTR);
 
 BOOL __wrap_WriteFile(HANDLE file, LPCVOID data, DWORD count, LPDWORD written, LPOVERLAPPED o) {
   Pass(gate::At::Write, nullptr);
-  bool slow = false;
   {
     std::lock_guard<std::mutex> lock(Lock);
     WroteSinceArmed = true;
-    slow = SlowWritesLeft > 0;
-    SlowWritesLeft -= slow;
   }
-  if (slow) std::this_thread::sleep_for(kSlowWrite);
   return __real_WriteFile(file, data, count, written, o);
+}
+
+BOOL __wrap_ReadFile(HANDLE file, LPVOID data, DWORD count, LPDWORD read, LPOVERLAPPED o) {
+  bool slow = false;
+  {
+    std::lock_guard<std::mutex> lock(Lock);
+    slow = SlowReadsLeft > 0;
+    SlowReadsLeft -= slow;
+  }
+  if (slow) std::this_thread::sleep_for(kSlowRead);
+  return __real_ReadFile(file, data, count, read, o);
 }
 
 DWORD __wrap_WaitForSingleObject(HANDLE object, DWORD milliseconds) {

@@ -22,8 +22,9 @@ void Open();
 void OpenAfterStop();
 bool StopSet();
 void FailNextCreateEvent();
-// The next count writes each take longer than any call to a local disk, as on a slow mount.
-void SlowWrites(int count);
+// The next count reads each take longer than any a local disk's cache serves, as on a slow
+// mount.
+void SlowReads(int count);
 // The progress bar's position when the dialog last ended.
 int BarAtEnd();
 void Reset();
