@@ -85,8 +85,8 @@ test-tsan: deps-test
 	cmake --build --preset tsan --target thread_suites
 	ctest --preset tsan
 
-# The shipped i686 exe's static checks (size, imports, resources, manifest, version) need
-# objdump alone, so they run here whatever runs the suites.
+# The shipped i686 exe's static checks (size, imports, resources, manifest, version) need no
+# Wine (objdump, strings, stat), so they run here whatever runs the suites.
 test-windows: build-win
 	@[ "$(WIN_PRESET)" = windows ] || echo "32-bit programs cannot run under Wine here: the Windows suites run as x86-64 under wine64."
 	[ "$(WIN_PRESET)" = windows ] || ctest --preset windows -R '^shipped_exe$$'

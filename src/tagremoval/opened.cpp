@@ -5,46 +5,26 @@
 
 using namespace removal;
 
-namespace {
-
-// The bytes the decision rests on, read again at the file's turn: both before any change, so
-// that the cut drops no cached page the header is read from. A file whose length leaves fewer
-// than a header's bytes after the cut holds no header (ZeroedEnd), as when it is read after it.
-RemovalOutcome ReadAgain(HANDLE file, FileStart* now) {
-  int64_t trailer = 0;
-  bool complete = false;
-  if (!MoveTo(file, -kTrailerSize, FILE_END, &trailer)) {
-    if (GetLastError() == ERROR_NEGATIVE_SEEK) return Done(false);
-    return Failed(RemovalStep::kReadingTrailer);
-  }
-  if (!Read(file, now->trailer, sizeof now->trailer, &complete)) {
-    return Failed(RemovalStep::kReadingTrailer);
-  }
-  if (!complete) return Done(false);  // cut short by someone else since the move
-  now->length = trailer + kTrailerSize;
-  if (!MoveTo(file, 0, FILE_BEGIN, nullptr) ||
-      !Read(file, now->header, sizeof now->header, &complete)) {
-    return Failed(RemovalStep::kReadingHeader);
-  }
-  if (!complete) std::memset(now->header, 0, sizeof now->header);
-  return {RemovalResult::kChanged, RemovalStep::kNone, 0};
-}
-
-}  // namespace
-
 RemovalOutcome RemoveTagsOpened(HANDLE file, const FileStart& start) {
   // Nothing to remove in what was read ahead: nothing to do, and no call at all. A change rests
   // on bytes read at the file's turn, from the cache the read ahead filled.
   if (!HoldsTags(start)) return Done(false);
   FileStart now;
-  RemovalOutcome read = ReadAgain(file, &now);
-  if (read.result != RemovalResult::kChanged) return read;
+  RemovalOutcome end = ReadTrailer(file, now.trailer, &now.length, nullptr);
+  if (now.length < 0) return end;
+  // The start is read before the cut as well: a cut empties a FUSE file's cached pages, and
+  // reading the start after it would cost a mount a round trip. A read that failed counts
+  // after the cut, where RemoveTags, which reads the start then, meets it.
+  bool complete = false;
+  bool startRead = ReadHeader(file, now.header, &complete, nullptr);
+  RemovalOutcome readFailure = startRead ? Done(false) : Failed(RemovalStep::kReadingHeader);
+  if (!complete) std::memset(now.header, 0, sizeof now.header);
   bool cut = IsTrailerMarker(now.trailer);
-  if (cut &&
-      (!MoveTo(file, now.length - kTrailerSize, FILE_BEGIN, nullptr) || !SetEndOfFile(file))) {
-    return Failed(RemovalStep::kCuttingTrailer);
+  if (cut) {
+    RemovalOutcome cutting = CutTrailer(file);
+    if (IsFailure(cutting)) return cutting;
   }
-  int64_t end = ZeroedEnd(now);
-  if (end == 0) return Done(cut);
-  return WriteZeros(file, end);
+  if (!startRead) return readFailure;
+  int64_t zeroed = ZeroedEnd(now);
+  return zeroed == 0 ? Done(cut) : WriteZeros(file, zeroed);
 }

@@ -45,31 +45,44 @@ bool Read(HANDLE file, BYTE* buffer, DWORD count, bool* complete, int64_t* readi
   return true;
 }
 
-namespace {
-
-// Cuts a "TAG" trailer off the end, leaving the file's length in *length. A file shorter than
-// a trailer has none: the move before its start fails with ERROR_NEGATIVE_SEEK, and *length is
-// left negative so that nothing more is done.
-RemovalOutcome RemoveTrailer(HANDLE file, int64_t* length, int64_t* reading) {
+RemovalOutcome ReadTrailer(HANDLE file, BYTE* marker, int64_t* length, int64_t* reading) {
   int64_t trailer = 0;
   *length = -1;
   if (!MoveTo(file, -kTrailerSize, FILE_END, &trailer)) {
     if (GetLastError() == ERROR_NEGATIVE_SEEK) return Done(false);
     return Failed(RemovalStep::kReadingTrailer);
   }
-  BYTE marker[kMarkerSize];
   bool complete = false;
-  if (!Read(file, marker, sizeof marker, &complete, reading)) {
+  if (!Read(file, marker, kMarkerSize, &complete, reading)) {
     return Failed(RemovalStep::kReadingTrailer);
   }
   if (!complete) return Done(false);  // cut short by someone else since the move
   *length = trailer + kTrailerSize;
-  if (!IsTrailerMarker(marker)) return Done(false);
+  return Done(false);
+}
+
+RemovalOutcome CutTrailer(HANDLE file) {
   if (!MoveTo(file, -kTrailerSize, FILE_END, nullptr) || !SetEndOfFile(file)) {
     return Failed(RemovalStep::kCuttingTrailer);
   }
-  *length = trailer;
   return Done(true);
+}
+
+bool ReadHeader(HANDLE file, BYTE* header, bool* complete, int64_t* reading) {
+  return MoveTo(file, 0, FILE_BEGIN, nullptr) && Read(file, header, kHeaderSize, complete, reading);
+}
+
+namespace {
+
+// Cuts a "TAG" trailer off the end, leaving the file's length in *length; negative where
+// nothing more is to be done.
+RemovalOutcome RemoveTrailer(HANDLE file, int64_t* length, int64_t* reading) {
+  BYTE marker[kMarkerSize];
+  RemovalOutcome read = ReadTrailer(file, marker, length, reading);
+  if (*length < 0 || !IsTrailerMarker(marker)) return read;
+  RemovalOutcome cut = CutTrailer(file);
+  *length = IsFailure(cut) ? -1 : *length - kTrailerSize;
+  return cut;
 }
 
 }  // namespace
@@ -94,8 +107,8 @@ bool HoldsTags(const FileStart& start) {
          (IsTrailerMarker(start.trailer) || HeaderRegion(start.header) >= 0);
 }
 
-// The header is read after the cut, so that the region ends at the file's end without the
-// trailer; where fewer than its bytes are left, there is none.
+// As RemoveTags reads the header after the cut, the region ends at the file's end without the
+// trailer, and where fewer than a header's bytes are left there is none.
 int64_t ZeroedEnd(const FileStart& start) {
   if (start.length < kTrailerSize) return 0;
   int64_t length = start.length - (IsTrailerMarker(start.trailer) ? kTrailerSize : 0);
@@ -124,10 +137,7 @@ namespace {
 RemovalOutcome ZeroHeaderRegion(HANDLE file, int64_t length, int64_t* reading) {
   BYTE header[kHeaderSize];
   bool complete = false;
-  if (!MoveTo(file, 0, FILE_BEGIN, nullptr) ||
-      !Read(file, header, sizeof header, &complete, reading)) {
-    return Failed(RemovalStep::kReadingHeader);
-  }
+  if (!ReadHeader(file, header, &complete, reading)) return Failed(RemovalStep::kReadingHeader);
   int64_t region = complete ? HeaderRegion(header) : -1;
   if (region < 0) return Done(false);
   return WriteZeros(file, region < length ? region : length);
@@ -145,7 +155,7 @@ namespace {
 RemovalOutcome CleanDiskFile(HANDLE file, int64_t* reading) {
   int64_t length = 0;
   RemovalOutcome trailer = RemoveTrailer(file, &length, reading);
-  if (IsFailure(trailer) || length < 0) return trailer;
+  if (length < 0) return trailer;
   RemovalOutcome header = ZeroHeaderRegion(file, length, reading);
   if (IsFailure(header)) return header;
   return Done(trailer.result == RemovalResult::kChanged ||

@@ -24,6 +24,14 @@ int64_t Ticks();
 // Reads count bytes at the position; *complete is false when the file ended first. Where
 // reading is given, the ticks the read took are added to it.
 bool Read(HANDLE file, BYTE* buffer, DWORD count, bool* complete, int64_t* reading = nullptr);
+// Reads the 3 bytes where a trailer would start into marker, and the file's length into
+// *length; -1 there where RemoveTags stops (a file too short for a trailer, or cut short
+// since), and the outcome says how, a failure included.
+RemovalOutcome ReadTrailer(HANDLE file, BYTE* marker, int64_t* length, int64_t* reading);
+// Cuts the last 128 bytes off.
+RemovalOutcome CutTrailer(HANDLE file);
+// Reads the header's 10 bytes at the start.
+bool ReadHeader(HANDLE file, BYTE* header, bool* complete, int64_t* reading);
 // True when the bytes begin with the ID3v1 trailer's marker.
 bool IsTrailerMarker(const BYTE* bytes);
 // The size of the region a valid ID3v2 header announces (tag size + header), or -1.

@@ -55,5 +55,7 @@ HANDLE OpenAndReadStart(LPCSTR path, FileStart* start);
 
 // RemoveTags on a file OpenAndReadStart opened, with the same outcome and the same bytes
 // changed: a file that held nothing to remove when it was read costs no call; one that held a
-// tag is read again, at once, and changed as those bytes say. Leaves the file open.
+// tag is read again, at once, and changed as those bytes say. On Windows the share mode kept
+// other writers out since the file was read; on Linux a tag another program added meanwhile is
+// left, as the file was when it was read. Leaves the file open.
 RemovalOutcome RemoveTagsOpened(HANDLE file, const FileStart& start);

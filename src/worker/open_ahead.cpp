@@ -10,10 +10,10 @@ namespace {
 // behind it: a slot each, all allocated once per run.
 constexpr DWORD kOpenAhead = 64;
 // The helpers start as one and grow by one each time the worker finds its file still being
-// opened, up to this many: enough to keep a mount's round trips overlapping where the worker
-// has little to do (a clean library), while where its own changes set the pace (a tagged one)
-// the few it keeps leave the mount's capacity to those changes, and a cold disk, which the
-// kernel reads ahead, keeps the fewest threads that keep up.
+// opened, or its file not taken up with no helper free, up to this many: enough to keep a mount's
+// round trips overlapping where the worker has little to do (a clean library), while where its own
+// changes set the pace (a tagged one) the few it keeps leave the mount's capacity to those changes,
+// and a cold disk, which the kernel reads ahead, keeps the fewest threads that keep up.
 constexpr int kMaxHelpers = 16;
 // An idle helper is woken for this many jobs at once, so that a wake pays for a batch.
 constexpr DWORD kWakeBatch = 8;
@@ -208,6 +208,19 @@ DWORD WINAPI HelperProc(LPVOID parameter) {
   return 0;
 }
 
+// Where the worker must wait for files handed back to be closed, it closes them itself rather
+// than wait for a helper, which may be in a long open of a file far ahead.
+template <typename Ready>
+void CloseUntil(OpenAhead* ahead, Lock& lock, Ready ready) {
+  while (!ready()) {
+    Slot* slot = ToClose(ahead);
+    if (slot != nullptr && slot->state == SlotState::kClosing)
+      CloseSlot(ahead, *slot, lock);
+    else
+      SleepConditionVariableCS(&ahead->workerWake, &lock.Section(), INFINITE);
+  }
+}
+
 // One more helper, up to kMaxHelpers; false when one was wanted and could not be started.
 bool StartHelper(OpenAhead* ahead) {
   {
@@ -252,7 +265,7 @@ bool TakeFront(OpenAhead* ahead, AheadFile* opened) {
     if (ahead->next == ahead->front) {
       behind = ahead->idle == 0;
       WakeHelperFor(ahead, true);
-      SleepUntil(ahead->workerWake, lock, [ahead, &slot] {
+      CloseUntil(ahead, lock, [ahead, &slot] {
         return ahead->next != ahead->front || slot.state == SlotState::kFree;
       });
     }
@@ -284,8 +297,7 @@ void HandBack(OpenAhead* ahead, HANDLE file) {
 void AwaitClosed(OpenAhead* ahead) {
   if (ahead == nullptr) return;
   Lock lock(ahead->lock);
-  WakeHelperFor(ahead, true);
-  SleepUntil(ahead->workerWake, lock, [ahead] { return ahead->unclosed == 0; });
+  CloseUntil(ahead, lock, [ahead] { return ahead->unclosed == 0; });
 }
 
 void AdvanceFront(OpenAhead* ahead) {

@@ -111,7 +111,7 @@ void Decline(OpenAhead* ahead) {
 bool ShiftHeld() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
 // Shows one entry, asks when Shift is held, and cleans it unless the answer was No. True when
-// one of the file's calls waited on its storage.
+// its open and its reads together waited on its storage.
 bool ProcessEntry(const Controls& controls, OpenAhead*& ahead, LPCSTR path, double percentDone,
                   int64_t waitedTicks) {
   char percentText[16];

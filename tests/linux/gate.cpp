@@ -168,7 +168,7 @@ HANDLE __wrap_FindFirstFileExA(LPCSTR pattern, FINDEX_INFO_LEVELS level, LPVOID 
 
 BOOL __wrap_SetEvent(HANDLE event) {
   BOOL result = __real_SetEvent(event);
-  if (event != StopEvent) return result;  // the look-ahead's own events
+  if (event != StopEvent) return result;  // an event of the platform's or a test's own
   std::lock_guard<std::mutex> lock(Lock);
   IsStopSet = true;
   Changed.notify_all();

@@ -129,8 +129,10 @@ bool platform::CurrentThreadChangingFile() {
 // only for a regular file, which fstat(2) then confirms, so that no device, FIFO or socket is
 // ever opened for writing: those get an O_PATH descriptor that GetFileType tells apart.
 // Access 0 (attributes only) is O_PATH. POSIX has no share modes: the share argument is taken
-// and not enforced. FILE_FLAG_SEQUENTIAL_SCAN, Windows' hint to read ahead, asks the kernel for
-// the file's start and its last page at once (posix_fadvise), as its opener will read there.
+// and not enforced. FILE_FLAG_SEQUENTIAL_SCAN is kept as Windows keeps it, a hint to read ahead
+// that changes no result: on a file opened for writing (only the tag remover opens one) it asks
+// the kernel for the file's start and last page at once (posix_fadvise), where its opener reads
+// next; elsewhere it is taken and not used.
 HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
                           DWORD disposition, DWORD flags, HANDLE) {
   AbandonGuard guard;

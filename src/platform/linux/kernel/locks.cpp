@@ -1,7 +1,9 @@
 // Critical sections and condition variables over POSIX mutexes and condition variables. A
-// thread ended by TerminateThread stops only on its way into EnterCriticalSection, never while
-// it holds one, so that the threads it shared it with are not left waiting for it; one asleep
-// on a condition variable sleeps on, as on an event, and the process's end takes it.
+// thread ended by TerminateThread never stops while it holds a critical section, so that the
+// threads it shares it with are not left waiting for it: it stops on its way into one, or on
+// waking from a condition variable, once it has let go of the section the wake handed it. One
+// asleep on a condition variable sleeps on until a wake comes, as on an event, or the process's
+// end takes it.
 #include <cerrno>
 #include <time.h>
 
@@ -12,14 +14,16 @@ using namespace platform;
 namespace {
 
 constexpr long kNanosecondsPerMillisecond = 1000000;
-constexpr long kNanosecondsPerSecond = 1000000000;
+constexpr long kMillisecondsPerSecond = 1000;
+constexpr long kNanosecondsPerSecond = kNanosecondsPerMillisecond * kMillisecondsPerSecond;
 
 // The monotonic time the given milliseconds from now, as a condition variable's deadline.
 timespec DeadlineIn(DWORD milliseconds) {
   timespec deadline;
   clock_gettime(CLOCK_MONOTONIC, &deadline);
-  deadline.tv_sec += milliseconds / 1000;
-  deadline.tv_nsec += static_cast<long>(milliseconds % 1000) * kNanosecondsPerMillisecond;
+  deadline.tv_sec += milliseconds / kMillisecondsPerSecond;
+  deadline.tv_nsec +=
+      static_cast<long>(milliseconds % kMillisecondsPerSecond) * kNanosecondsPerMillisecond;
   if (deadline.tv_nsec >= kNanosecondsPerSecond) {
     ++deadline.tv_sec;
     deadline.tv_nsec -= kNanosecondsPerSecond;
@@ -67,12 +71,18 @@ void WINAPI InitializeConditionVariable(PCONDITION_VARIABLE variable) {
 // waits for. Maps to pthread_cond_wait or pthread_cond_timedwait.
 BOOL WINAPI SleepConditionVariableCS(PCONDITION_VARIABLE variable, PCRITICAL_SECTION section,
                                      DWORD milliseconds) {
+  int waited = 0;
   if (milliseconds == INFINITE) {
-    pthread_cond_wait(&variable->cond, &section->mutex);
-    return TRUE;
+    waited = pthread_cond_wait(&variable->cond, &section->mutex);
+  } else {
+    timespec deadline = DeadlineIn(milliseconds);
+    waited = pthread_cond_timedwait(&variable->cond, &section->mutex, &deadline);
   }
-  timespec deadline = DeadlineIn(milliseconds);
-  if (pthread_cond_timedwait(&variable->cond, &section->mutex, &deadline) == ETIMEDOUT) {
+  if (CurrentThreadAbandoned()) {
+    pthread_mutex_unlock(&section->mutex);
+    StopIfAbandoned();
+  }
+  if (waited == ETIMEDOUT) {
     SetLastError(ERROR_TIMEOUT);
     return FALSE;
   }
