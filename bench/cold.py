@@ -1,25 +1,20 @@
 #!/usr/bin/python3
-"""A library's first run, on a local disk whose page cache holds none of it: 2000 files of
-about 130 KB (an ID3v2.3 tag with a 64 KiB cover, then an ID3v1 trailer, made by lame and
-mutagen) in folders of 100, copied afresh, written back and dropped from the page cache (its
-inodes and folders too) before each row runs. Vardel against the floor program on one
-process and on one process per folder, and mid3v2. After the drop each row's command first
-runs once on an empty folder, untimed, so that the programs themselves (Python and mutagen
-for mid3v2) are in the cache again and only the library is cold.
+"""A library's first run on a local disk whose cache holds none of it: 2000 files of 130 KB
+(corpus.py's "cold", made by lame and mutagen) in folders of 100, copied afresh, written back
+and dropped from the page cache, inodes and folders too, before each row; each row's command
+runs once on an empty folder first, so that only the library is cold, not the programs.
+Dropping the cache takes root: elsewhere one line says the row is skipped.
 
   cold.py BUILD_DIR CORPUS_DIR [RUNS]
-
-Dropping the page cache takes root: elsewhere the row is skipped, with one line saying so.
 """
+import contextlib
 import os
 import shutil
-import statistics
 import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tests/support"))
 import corpus  # noqa: E402
-import mp3  # noqa: E402
 import storage_rows  # noqa: E402
 
 DROP_CACHES = "/proc/sys/vm/drop_caches"
@@ -42,22 +37,19 @@ def main():
         return
     source = corpus.make(corpora, "cold")
     folders = len([f for f in os.listdir(source) if os.path.isdir(os.path.join(source, f))])
-    target = os.path.join(corpora, "cold-run")
-    empty = os.path.join(corpora, "cold-empty")
+    target, empty = os.path.join(corpora, "cold-run"), os.path.join(corpora, "cold-empty")
     os.makedirs(empty, exist_ok=True)
-    rows = storage_rows.rows(build, folders)
-    times = {name: [] for name in rows}
-    left = {}
-    for _ in range(runs):  # the rows in turn, so that the machine's drift touches them alike
-        for name, command in rows.items():
-            cold_copy(source, target)
-            storage_rows.timed(command(empty))
-            times[name].append(storage_rows.timed(command(target)))
-            left[name] = mp3.count_tagged(target)
+
+    @contextlib.contextmanager
+    def ready(command):
+        cold_copy(source, target)
+        storage_rows.timed(command(empty))
+        yield target, target
+
+    figures = storage_rows.measure(storage_rows.rows(build, folders), runs, ready)
     shutil.rmtree(target, ignore_errors=True)
     storage_rows.print_header("page cache")
-    storage_rows.print_rows("cold", "%d x 130 KB" % corpus.COLD_FILES, folders,
-                            {name: (statistics.median(times[name]), left[name]) for name in rows})
+    storage_rows.print_rows("cold", "%d x 130 KB" % corpus.COLD_FILES, folders, figures)
 
 
 if __name__ == "__main__":

@@ -10,9 +10,9 @@ tagged tree, and the same tree already clean. Each row runs on a fresh copy bene
 mount, RUNS times (rows taken in turn, so that the machine's drift touches them alike); the
 median is shown, with how many files are still tagged afterwards.
 """
+import contextlib
 import os
 import shutil
-import statistics
 import subprocess
 import sys
 import time
@@ -58,17 +58,15 @@ def measure(build, work, runs, kind, delay):
     """{row: (median seconds, still tagged)} for one tree over one mount delay."""
     source, mount = os.path.join(work, "copy"), os.path.join(work, "mount")
     slowfs = os.path.join(build, "tests", "linux", "slowfs")
-    rows = storage_rows.rows(build, FOLDERS)
-    times = {name: [] for name in rows}
-    left = {}
-    for _ in range(runs):
-        for name, command in rows.items():
-            make_tree(source, kind == "clean")
-            fs = Mount(slowfs, source, mount, delay)
-            times[name].append(storage_rows.timed(command(mount)))
-            fs.close()
-            left[name] = mp3.count_tagged(source)
-    return {name: (statistics.median(times[name]), left[name]) for name in times}
+
+    @contextlib.contextmanager
+    def ready(_):
+        make_tree(source, kind == "clean")
+        fs = Mount(slowfs, source, mount, delay)
+        yield mount, source
+        fs.close()
+
+    return storage_rows.measure(storage_rows.rows(build, FOLDERS), runs, ready)
 
 
 def main():

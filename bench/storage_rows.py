@@ -1,10 +1,13 @@
-"""The rows the slow-storage benchmarks (a cold page cache, a network mount) time on one tree:
-Vardel, the floor program on one process and on one process per folder at once (the parallel
-floor: as many files in flight as the tree has folders), and mid3v2, and how the table shows
-them beside the parallel floor."""
+"""The rows the slow-storage benchmarks time on one tree (Vardel, the floor program on one
+process and on one per folder at once, mid3v2), their timing, and their table."""
 import os
+import statistics
 import subprocess
+import sys
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tests/support"))
+import mp3  # noqa: E402
 
 VARDEL_ROW = "vardel --no-dialog"
 PEER_ROW = "mid3v2 -D"
@@ -32,6 +35,18 @@ def timed(command):
     started = time.perf_counter()
     subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return time.perf_counter() - started
+
+
+def measure(rows, runs, ready):
+    """{row: (median seconds, files still tagged)}, the rows in turn in each run so that drift
+    touches them alike; ready(command) makes a fresh tree ready and yields (run in, count in)."""
+    times, left = {name: [] for name in rows}, {}
+    for _ in range(runs):
+        for name, command in rows.items():
+            with ready(command) as (root, tree):
+                times[name].append(timed(command(root)))
+            left[name] = mp3.count_tagged(tree)
+    return {name: (statistics.median(times[name]), left[name]) for name in rows}
 
 
 def print_header(first):

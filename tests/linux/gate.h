@@ -22,8 +22,7 @@ void Open();
 void OpenAfterStop();
 bool StopSet();
 void FailNextCreateEvent();
-// The next count reads each take longer than any a local disk's cache serves, as on a slow
-// mount.
+// The next count reads each take as long as a slow mount's, far past any cache's.
 void SlowReads(int count);
 // The progress bar's position when the dialog last ended.
 int BarAtEnd();

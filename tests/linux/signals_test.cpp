@@ -71,14 +71,8 @@ TEST(ASignalAnswersTheReportAndStderrKeepsIt) {
   files::TempFolder folder;
   gate::Reset();
   std::string missing = folder.Text("missing.mp3");
-  std::string said = SaidOnStderr(folder, [&] {
-    CHECK_EQ(Run({missing}, {[] {
-                   if (BoxesSeen().empty()) return false;
-                   raise(SIGTERM);
-                   return true;
-                 }}),
-             0);
-  });
+  Step signalOnceShown = [] { return !BoxesSeen().empty() && raise(SIGTERM) == 0; };
+  std::string said = SaidOnStderr(folder, [&] { CHECK_EQ(Run({missing}, {signalOnceShown}), 0); });
   CHECK(said.find("vardel: 1 file could not be changed:\nvardel: " + missing) != std::string::npos);
 }
 
