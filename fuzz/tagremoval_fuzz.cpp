@@ -2,8 +2,9 @@
 // runs on it through the real file calls, and the file must then hold exactly what the rules'
 // model says; so must a fresh copy reached the other way the worker reaches a file, opened and
 // read ahead by a helper, with the same outcome. Lengths are steered towards short files and the
-// sizes around a trailer (128) and a header (10), and tag regions towards the end of the first
-// chunk of zeros (4096), where the boundary faults live.
+// sizes around a trailer (128) and a header (10), tag regions towards the end of the first
+// chunk of zeros (4096), where the boundary faults live, and files towards zeros an earlier
+// zeroing left before MPEG frames.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -80,6 +81,20 @@ void SteerRegion(std::minstd_rand& random, uint8_t* data, size_t size) {
   std::memcpy(data, header, sizeof header);
 }
 
+// Zeros as an earlier zeroing left them, then MPEG audio: a frame header (MPEG-1 Layer III,
+// 128 kbit/s, 44.1 kHz, 417 bytes a frame) and, mostly, another one frame later.
+void SteerZeros(std::minstd_rand& random, uint8_t* data, size_t size) {
+  constexpr size_t kFrame = 417;
+  const uint8_t frame[] = {0xFF, 0xFB, 0x90, 0x00};
+  size_t zeros = kHeaderSize - kAround + random() % (sizeof ZeroBlock + 2 * kAround);
+  if (zeros + sizeof frame > size) return;
+  std::memset(data, 0, zeros);
+  std::memcpy(data + zeros, frame, sizeof frame);
+  if (zeros + kFrame + sizeof frame <= size && random() % 4 != 0) {
+    std::memcpy(data + zeros + kFrame, frame, sizeof frame);
+  }
+}
+
 size_t SteeredLength(std::minstd_rand& random, size_t size) {
   switch (random() % 4) {
     case 0:
@@ -103,6 +118,7 @@ extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t max
   for (size_t i = size; i < length; ++i) data[i] = static_cast<uint8_t>(random());
   constexpr unsigned kOneIn = 4;
   if (random() % kOneIn == 0) SteerRegion(random, data, length);
+  if (random() % kOneIn == 0) SteerZeros(random, data, length);
   return length;
 }
 

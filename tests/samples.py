@@ -141,6 +141,26 @@ def make():
         samples.append(("region-%d.mp3" % region, "cleaned",
                         "an ID3v2.3 tag whose region (header and tag) is %d bytes" % region, (2, 3)))
 
+    # A cover far past the 64 KiB after which some decoders give up on bytes that are not audio;
+    # the same file as a zeroing of its whole tag region left it, trailer cut; zeros before bytes
+    # that are not audio; and a tag of padding alone, as a cleaned file begins.
+    tag = ID3()
+    tag.add(TIT2(encoding=3, text="Title"))
+    tag.add(APIC(encoding=3, mime="image/jpeg", type=3, desc="cover", data=bytes(range(1, 256)) * 1200))
+    tag.save(copy("mutagen-v23-300k-cover-v1.mp3"), v1=2, v2_version=3)
+    samples.append(("mutagen-v23-300k-cover-v1.mp3", "cleaned",
+                    "mutagen: ID3v2.3 with a 300 KiB cover, and ID3v1", (2, 3)))
+    covered = read("mutagen-v23-300k-cover-v1.mp3")
+    region = mp3.HEADER_SIZE + sum(b << 7 * (3 - i) for i, b in enumerate(covered[6:10]))
+    write("zeroed-before.mp3", bytes(region) + covered[region:-mp3.TRAILER_SIZE])
+    samples.append(("zeroed-before.mp3", "cleaned",
+                    "the 300 KiB cover's tag region zeroed before, then lame's audio", None))
+    write("zeros-before-junk.mp3", bytes(1000) + b"\x01" * 50 + audio)
+    samples.append(("zeros-before-junk.mp3", "unchanged",
+                    "1000 zero bytes before bytes that are not audio", None))
+    write("empty-tag.mp3", mp3.header(1000) + bytes(1000) + audio)
+    samples.append(("empty-tag.mp3", "unchanged", "an ID3v2.3 tag of padding alone", (2, 3)))
+
     write("empty.mp3", b"")
     samples.append(("empty.mp3", "unchanged", "no bytes", None))
     write("shorter-than-header.mp3", b"ID3\x04\x00")

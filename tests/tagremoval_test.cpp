@@ -28,23 +28,73 @@ Bytes Clean(const Bytes& before) {
 
 Bytes Zeros(size_t size) { return Bytes(size, 0); }
 
+// A tag of size bytes emptied: its header, then zeros.
+Bytes Emptied(uint32_t size) { return Join({Id3v2Header(size), Zeros(size)}); }
+
+// MPEG-1 Layer III frames at 128 kbit/s, 44.1 kHz: 417 bytes each, 144 · 128000 / 44100.
+Bytes Frames(int count) {
+  constexpr size_t kFrame = 417;
+  Bytes frame = Join({{0xFF, 0xFB, 0x90, 0x00}, Pattern(kFrame - 4, 11)});
+  Bytes frames;
+  for (int i = 0; i < count; ++i) frames.insert(frames.end(), frame.begin(), frame.end());
+  return frames;
+}
+
 }  // namespace
 
 TEST(BothTagsLoseTrailerThenHeaderRegion) {
   Bytes audio = Pattern(9000);
   Bytes after = Clean(Join({Id3v2Header(5000), Pattern(5000, 3), audio, Trailer()}));
   CHECK_EQ(after.size(), 10u + 5000u + 9000u);
-  CHECK(after == Join({Zeros(5010), audio}));
+  CHECK(after == Join({Emptied(5000), audio}));
 }
 
-TEST(HeaderOnlyKeepsLengthAndZeroesRegion) {
+TEST(HeaderOnlyKeepsLengthAndEmptiesTag) {
   Bytes audio = Pattern(3000);
-  CHECK(Clean(Join({Id3v2Header(100), Pattern(100, 5), audio})) == Join({Zeros(110), audio}));
-  // Size 0 still zeroes the 10 header bytes; the flags byte has no say.
-  CHECK(Clean(Join({Id3v2Header(0), audio})) == Join({Zeros(10), audio}));
-  CHECK(Clean(Join({Id3v2Header(20, 4, 0, 0xFF), Pattern(20), audio})) == Join({Zeros(30), audio}));
+  CHECK(Clean(Join({Id3v2Header(100), Pattern(100, 5), audio})) == Join({Emptied(100), audio}));
+  // Every flag goes but version 4's footer, which lies past the region and stays.
+  Bytes footer = Id3v2Header(20, 4, 0, 0x10);
+  footer[0] = '3', footer[1] = 'D', footer[2] = 'I';
+  CHECK(Clean(Join({Id3v2Header(20, 4, 0, 0xFF), Pattern(20), footer, audio})) ==
+        Join({Id3v2Header(20, 4, 0, 0x10), Zeros(20), footer, audio}));
+  CHECK(Clean(Join({Id3v2Header(20, 3, 0, 0xFF), Pattern(20), audio})) ==
+        Join({Emptied(20), audio}));
+  // An extended header's size may begin with a zero: the tag is not padding then.
+  Bytes extended = Join({Id3v2Header(20, 4, 0, 0x40), Zeros(3), Pattern(17), audio});
+  CHECK(Clean(extended) == Join({Id3v2Header(20, 4), Zeros(20), audio}));
   // The largest size that fits 7 bits per byte, in a file far shorter than it.
-  CHECK(Clean(Join({Id3v2Header(0x0FFFFFFF), audio})) == Zeros(3010));
+  CHECK(Clean(Join({Id3v2Header(0x0FFFFFFF), audio})) ==
+        Join({Id3v2Header(0x0FFFFFFF), Zeros(3000)}));
+}
+
+// A tag of padding alone is left as it is: of size 0, or its first byte zero.
+TEST(EmptyTagsAreLeftAlone) {
+  Bytes audio = Pattern(3000);
+  for (const Bytes& empty : {Join({Id3v2Header(0, 3, 0, 0x80), audio}),
+                             Join({Id3v2Header(300, 3, 0, 0x80), Zeros(1), Pattern(299), audio})}) {
+    CHECK(Clean(empty) == empty);
+    CHECK(Clean(Join({empty, Trailer()})) == empty);
+  }
+}
+
+// Zeros an earlier zeroing left before MPEG audio become an empty tag; any other zeros stay.
+TEST(ZerosBeforeAudioBecomeAnEmptyTag) {
+  for (size_t zeros : {size_t{10}, sizeof ZeroBlock * 16 + 1, size_t{300 * 1024}}) {
+    Bytes audio = Frames(3);
+    CHECK(Clean(Join({Zeros(zeros), audio, Trailer()})) ==
+          Join({Emptied(static_cast<uint32_t>(zeros - 10)), audio}));
+    // One frame, then the end of the file.
+    CHECK(Clean(Join({Zeros(zeros), Frames(1)})) ==
+          Join({Emptied(static_cast<uint32_t>(zeros - 10)), Frames(1)}));
+  }
+  Bytes cutShort = Frames(1);
+  cutShort.resize(cutShort.size() - 1);
+  Bytes noSecondFrame = Join({Frames(1), Pattern(500)});
+  for (const Bytes& file :
+       {Join({Zeros(9), Frames(3)}), Join({Zeros(100), cutShort}),
+        Join({Zeros(100), noSecondFrame}), Join({Zeros(100), Pattern(3000)}), Zeros(3000)}) {
+    CHECK(Clean(file) == file);
+  }
 }
 
 TEST(TrailerOnlyIsCutAndStartUntouched) {
@@ -84,7 +134,7 @@ TEST(ShortFilesAreLeftAlone) {
   // A header announcing more than the file holds: zeroed up to the end, the file never grows.
   Bytes exact = Join({Id3v2Header(200), Pattern(118)});
   CHECK_EQ(exact.size(), 128u);
-  CHECK(Clean(exact) == Zeros(128));
+  CHECK(Clean(exact) == Join({Id3v2Header(200), Zeros(118)}));
 }
 
 TEST(SecondRunChangesNothingMore) {
@@ -93,9 +143,13 @@ TEST(SecondRunChangesNothingMore) {
   files::Write(folder.Path() / "a.mp3", Join({Id3v2Header(300), Pattern(300), audio, Trailer()}));
   RemoveTags(folder.Text("a.mp3").c_str());
   Bytes once = files::Read(folder.Path() / "a.mp3");
-  RemoveTags(folder.Text("a.mp3").c_str());
+  // The emptied tag is not written again: the file's time stays as it was.
+  auto written = std::filesystem::last_write_time(folder.Path() / "a.mp3") - std::chrono::hours(1);
+  std::filesystem::last_write_time(folder.Path() / "a.mp3", written);
+  CHECK(RemoveTags(folder.Text("a.mp3").c_str()).result == RemovalResult::kNothingToRemove);
   CHECK(files::Read(folder.Path() / "a.mp3") == once);
-  CHECK(once == Join({Zeros(310), audio}));
+  CHECK(std::filesystem::last_write_time(folder.Path() / "a.mp3") == written);
+  CHECK(once == Join({Emptied(300), audio}));
 }
 
 // What is not a file to change says so: a missing path and an empty one could not be opened,
@@ -118,7 +172,7 @@ TEST(RegionsAroundAChunkEndAreZeroedExactly) {
   for (size_t region : {sizeof ZeroBlock - 1, sizeof ZeroBlock, sizeof ZeroBlock + 1}) {
     Bytes tag = Pattern(region - 10, 9);
     CHECK(Clean(Join({Id3v2Header(static_cast<uint32_t>(region - 10)), tag, audio, Trailer()})) ==
-          Join({Zeros(region), audio}));
+          Join({Emptied(static_cast<uint32_t>(region - 10)), audio}));
   }
 }
 
@@ -140,5 +194,5 @@ TEST(FilesOfFiveGibibytesAreCleaned) {
   Bytes start(4110);
   std::ifstream in(path, std::ios::binary);
   in.read(reinterpret_cast<char*>(start.data()), 4110);
-  CHECK(start == Join({Zeros(4010), audio}));
+  CHECK(start == Join({Emptied(4000), audio}));
 }

@@ -36,7 +36,7 @@ Lines Join(std::initializer_list<Lines> parts) {
 
 const Bytes Audio = files::Pattern(500);
 const Bytes Tagged = files::Join({files::Id3v2Header(50), files::Pattern(50), Audio});
-const Bytes Cleaned = files::Join({Bytes(60, 0), Audio});
+const Bytes Cleaned = files::Join({files::Id3v2Header(50), Bytes(50, 0), Audio});
 
 // A run's stage: the dialog's handles in place, an empty list, a fresh recorder.
 struct Run {

@@ -1,6 +1,5 @@
 // Kept apart from RemoveTags, so that a test build can put its own remover in place of both.
-#include <cstring>
-
+#include "tagremoval/start_change.h"
 #include "tagremoval/steps.h"
 
 using namespace removal;
@@ -13,18 +12,18 @@ RemovalOutcome RemoveTagsOpened(HANDLE file, const FileStart& start) {
   RemovalOutcome end = ReadTrailer(file, now.trailer, &now.length, nullptr);
   if (now.length < 0) return end;
   // The start is read before the cut as well: a cut empties a FUSE file's cached pages, and
-  // reading the start after it would cost a mount a round trip. A read that failed counts
-  // after the cut, where RemoveTags, which reads the start then, meets it.
-  bool complete = false;
-  bool startRead = ReadHeader(file, now.header, &complete, nullptr);
+  // reading the start after it would cost a mount a round trip. Nothing it reads lies in the
+  // trailer. A read that failed counts after the cut, where RemoveTags, which reads the start
+  // then, meets it.
+  int64_t length = LengthAfterCut(now);
+  bool startRead = ReadFileStart(file, length, &now, nullptr);
   RemovalOutcome readFailure = startRead ? Done(false) : Failed(RemovalStep::kReadingHeader);
-  if (!complete) std::memset(now.header, 0, sizeof now.header);
   bool cut = IsTrailerMarker(now.trailer);
   if (cut) {
     RemovalOutcome cutting = CutTrailer(file);
     if (IsFailure(cutting)) return cutting;
   }
   if (!startRead) return readFailure;
-  int64_t zeroed = ZeroedEnd(now);
-  return zeroed == 0 ? Done(cut) : WriteZeros(file, zeroed);
+  RemovalOutcome change = MakeStartChange(file, PlanStart(now, length));
+  return change.result == RemovalResult::kNothingToRemove ? Done(cut) : change;
 }

@@ -4,17 +4,10 @@ using namespace removal;
 
 namespace {
 
-// Reads all count bytes at offset; false also when the file ended first (it was cut since).
-bool ReadAt(HANDLE file, int64_t offset, BYTE* bytes, DWORD count) {
-  bool complete = false;
-  return MoveTo(file, offset, FILE_BEGIN, nullptr) && Read(file, bytes, count, &complete) &&
-         complete;
-}
-
-// The zeroing writes ZeroBlock's chunks from the start of the file, each chunk a page of the
-// system's cache; where the last chunk ends inside its page, the system reads that page before
-// it writes the chunk. Read now, ahead, it is in the cache at the file's turn, and the worker's
-// write does not wait on the disk. Only the tag's last byte is read, never the audio.
+// The zeroing writes ZeroBlock's chunks, each ending where a page of the system's cache ends;
+// where the last chunk ends inside its page, the system reads that page before it writes the
+// chunk. Read now, ahead, it is in the cache at the file's turn, and the worker's write does
+// not wait on the disk. Only the tag's last byte is read, never the audio.
 void ReadLastZeroedPage(HANDLE file, const FileStart& start) {
   int64_t end = ZeroedEnd(start);
   constexpr int64_t kPage = sizeof ZeroBlock;
@@ -28,10 +21,10 @@ bool ReadStart(HANDLE file, FileStart* start) {
   int64_t length = 0;
   if (!MoveTo(file, 0, FILE_END, &length)) return false;
   start->length = length;
-  // A file shorter than a trailer holds none, and RemoveTags reads no header there either.
+  // A file shorter than a trailer holds none, and RemoveTags reads no start there either.
   if (length < kTrailerSize) return true;
   if (!ReadAt(file, length - kTrailerSize, start->trailer, sizeof start->trailer) ||
-      !ReadAt(file, 0, start->header, sizeof start->header)) {
+      !ReadFileStart(file, LengthAfterCut(*start), start, nullptr)) {
     return false;
   }
   ReadLastZeroedPage(file, *start);

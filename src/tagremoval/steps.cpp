@@ -2,14 +2,15 @@
 
 #include <cstring>
 
+#include "tagremoval/start_change.h"
+
 const BYTE ZeroBlock[4096] = {};
 
 namespace removal {
 namespace {
 
 constexpr char kTrailerMarker[] = "TAG";
-constexpr char kHeaderMarker[] = "ID3";
-static_assert(sizeof kTrailerMarker - 1 == kMarkerSize && sizeof kHeaderMarker - 1 == kMarkerSize);
+static_assert(sizeof kTrailerMarker - 1 == kMarkerSize);
 
 }  // namespace
 
@@ -45,6 +46,12 @@ bool Read(HANDLE file, BYTE* buffer, DWORD count, bool* complete, int64_t* readi
   return true;
 }
 
+bool ReadAt(HANDLE file, int64_t offset, BYTE* bytes, DWORD count, int64_t* reading) {
+  bool complete = false;
+  return MoveTo(file, offset, FILE_BEGIN, nullptr) &&
+         Read(file, bytes, count, &complete, reading) && complete;
+}
+
 RemovalOutcome ReadTrailer(HANDLE file, BYTE* marker, int64_t* length, int64_t* reading) {
   int64_t trailer = 0;
   *length = -1;
@@ -68,8 +75,52 @@ RemovalOutcome CutTrailer(HANDLE file) {
   return Done(true);
 }
 
-bool ReadHeader(HANDLE file, BYTE* header, bool* complete, int64_t* reading) {
-  return MoveTo(file, 0, FILE_BEGIN, nullptr) && Read(file, header, kHeaderSize, complete, reading);
+bool IsTrailerMarker(const BYTE* bytes) {
+  return std::memcmp(bytes, kTrailerMarker, kMarkerSize) == 0;
+}
+
+int64_t LengthAfterCut(const FileStart& start) {
+  return start.length - (IsTrailerMarker(start.trailer) ? kTrailerSize : 0);
+}
+
+bool ReadFileStart(HANDLE file, int64_t length, FileStart* start, int64_t* reading) {
+  start->audioAfterZeros = -1;
+  if (!MoveTo(file, 0, FILE_BEGIN, nullptr)) return false;
+  int64_t started = reading != nullptr ? Ticks() : 0;
+  BOOL read = ReadFile(file, start->start, sizeof start->start, &start->startRead, nullptr);
+  if (reading != nullptr) *reading += Ticks() - started;
+  if (!read) return false;
+  if (!BeginsWithZeros(*start, length)) return true;
+  return FindAudioAfterZeros(file, length, &start->audioAfterZeros, reading);
+}
+
+bool HoldsTags(const FileStart& start) {
+  return start.length >= kTrailerSize &&
+         (IsTrailerMarker(start.trailer) || PlanStart(start, LengthAfterCut(start)).end > 0);
+}
+
+int64_t ZeroedEnd(const FileStart& start) {
+  return start.length >= kTrailerSize ? PlanStart(start, LengthAfterCut(start)).end : 0;
+}
+
+RemovalOutcome WriteZeros(HANDLE file, int64_t from, int64_t to) {
+  constexpr int64_t kChunk = sizeof ZeroBlock;
+  for (int64_t at = from; at < to;) {
+    int64_t toChunkEnd = kChunk - at % kChunk;
+    DWORD chunk = static_cast<DWORD>(to - at < toChunkEnd ? to - at : toChunkEnd);
+    DWORD written = 0;
+    if (!WriteFile(file, ZeroBlock, chunk, &written, nullptr)) {
+      return Failed(RemovalStep::kZeroingTag);
+    }
+    if (written != chunk) return {RemovalResult::kFailed, RemovalStep::kZeroingTag, 0};
+    at += chunk;
+  }
+  return Done(true);
+}
+
+HANDLE OpenForChange(LPCSTR path, DWORD flags) {
+  return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                     flags, nullptr);
 }
 
 namespace {
@@ -85,81 +136,21 @@ RemovalOutcome RemoveTrailer(HANDLE file, int64_t* length, int64_t* reading) {
   return cut;
 }
 
-}  // namespace
-
-bool IsTrailerMarker(const BYTE* bytes) {
-  return std::memcmp(bytes, kTrailerMarker, kMarkerSize) == 0;
+// The start read once the trailer is cut, and changed as it calls for, never past the file's
+// current end.
+RemovalOutcome ChangeStart(HANDLE file, int64_t length, int64_t* reading) {
+  FileStart start;
+  if (!ReadFileStart(file, length, &start, reading)) return Failed(RemovalStep::kReadingHeader);
+  return MakeStartChange(file, PlanStart(start, length));
 }
-
-int64_t HeaderRegion(const BYTE header[kHeaderSize]) {
-  if (std::memcmp(header, kHeaderMarker, kMarkerSize) != 0) return -1;
-  if (header[3] == 0xFF || header[4] == 0xFF) return -1;
-  int64_t size = 0;
-  for (int i = 6; i < kHeaderSize; ++i) {
-    if (header[i] & 0x80) return -1;
-    size = size * 128 + header[i];
-  }
-  return size + kHeaderSize;
-}
-
-bool HoldsTags(const FileStart& start) {
-  return start.length >= kTrailerSize &&
-         (IsTrailerMarker(start.trailer) || HeaderRegion(start.header) >= 0);
-}
-
-// As RemoveTags reads the header after the cut, the region ends at the file's end without the
-// trailer, and where fewer than a header's bytes are left there is none.
-int64_t ZeroedEnd(const FileStart& start) {
-  if (start.length < kTrailerSize) return 0;
-  int64_t length = start.length - (IsTrailerMarker(start.trailer) ? kTrailerSize : 0);
-  int64_t region = length >= kHeaderSize ? HeaderRegion(start.header) : -1;
-  if (region < 0) return 0;
-  return region < length ? region : length;
-}
-
-RemovalOutcome WriteZeros(HANDLE file, int64_t count) {
-  if (!MoveTo(file, 0, FILE_BEGIN, nullptr)) return Failed(RemovalStep::kZeroingTag);
-  for (int64_t remaining = count; remaining > 0; remaining -= sizeof ZeroBlock) {
-    DWORD chunk = remaining < static_cast<int64_t>(sizeof ZeroBlock) ? static_cast<DWORD>(remaining)
-                                                                     : sizeof ZeroBlock;
-    DWORD written = 0;
-    if (!WriteFile(file, ZeroBlock, chunk, &written, nullptr)) {
-      return Failed(RemovalStep::kZeroingTag);
-    }
-    if (written != chunk) return {RemovalResult::kFailed, RemovalStep::kZeroingTag, 0};
-  }
-  return Done(true);
-}
-
-namespace {
-
-// Zeroes the ID3v2 tag at the start, never past the file's current end.
-RemovalOutcome ZeroHeaderRegion(HANDLE file, int64_t length, int64_t* reading) {
-  BYTE header[kHeaderSize];
-  bool complete = false;
-  if (!ReadHeader(file, header, &complete, reading)) return Failed(RemovalStep::kReadingHeader);
-  int64_t region = complete ? HeaderRegion(header) : -1;
-  if (region < 0) return Done(false);
-  return WriteZeros(file, region < length ? region : length);
-}
-
-}  // namespace
-
-HANDLE OpenForChange(LPCSTR path, DWORD flags) {
-  return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                     flags, nullptr);
-}
-
-namespace {
 
 RemovalOutcome CleanDiskFile(HANDLE file, int64_t* reading) {
   int64_t length = 0;
   RemovalOutcome trailer = RemoveTrailer(file, &length, reading);
   if (length < 0) return trailer;
-  RemovalOutcome header = ZeroHeaderRegion(file, length, reading);
-  if (IsFailure(header)) return header;
-  return Done(trailer.result == RemovalResult::kChanged ||
-              header.result == RemovalResult::kChanged);
+  RemovalOutcome start = ChangeStart(file, length, reading);
+  if (IsFailure(start)) return start;
+  return Done(trailer.result == RemovalResult::kChanged || start.result == RemovalResult::kChanged);
 }
 
 }  // namespace

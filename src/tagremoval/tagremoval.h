@@ -9,7 +9,7 @@
 extern const BYTE ZeroBlock[4096];
 
 enum class RemovalResult {
-  kChanged,          // a trailer cut, a tag zeroed, or both
+  kChanged,          // a trailer cut, a tag emptied or zeros made a tag, or both
   kNothingToRemove,  // no tag, or a file too short for one: not a failure
   kNotOpened,        // the file could not be opened for reading and writing
   kNotRegularFile,   // a folder or a device: never changed
@@ -30,16 +30,25 @@ struct RemovalOutcome {
   int64_t readTicks = 0;
 };
 
-// What a file held when it was opened and read ahead of its turn: its length, and the bytes
-// the decision needs (where a trailer would start, and the header).
+// The ID3v2 header's 10 bytes and the first byte after them: whether a tag holds anything.
+inline constexpr DWORD kStartBytes = 11;
+
+// What a file held when it was read, at its turn or ahead of it: its length, and the bytes the
+// decision needs (where a trailer would start, the start of the file) and, where the file
+// begins with zeros, where the MPEG audio after them begins.
 struct FileStart {
   int64_t length;
   BYTE trailer[3];
-  BYTE header[10];
+  BYTE start[kStartBytes];
+  DWORD startRead;          // how many of those bytes the file held
+  int64_t audioAfterZeros;  // -1: no zeros, or no audio right after them
 };
 
-// Truncates an ID3v1 trailer from the end of the file, then overwrites an ID3v2 tag at its
-// start with zeros, and says what became of the file. A failure ends the work on that file.
+// Truncates an ID3v1 trailer from the end of the file, then empties an ID3v2 tag at its start
+// in place: its header stays, with no flag but a version 4 footer's, and the rest of its region
+// becomes zeros, which players skip as the tag's padding. A tag that holds padding alone is left
+// as it is; zeros that an earlier zeroing left before the audio get a header that makes them
+// such a tag. Says what became of the file; a failure ends the work on that file.
 RemovalOutcome RemoveTags(LPCSTR path);
 
 // True for the outcomes that leave a file not as the user asked: to be reported.

@@ -46,8 +46,10 @@ std::string Output(const std::string& command) {
   return out;
 }
 
-// The decoded audio; after a large tag is zeroed mpg123 needs an unbounded resync to find it.
-std::string Decoded(const fs::path& path, const char* options = "--resync-limit -1") {
+// The decoded audio, by mpg123 at its defaults as players use it: it gives up after 64 KiB of
+// bytes that are not audio. The audio a file holds is found with an unbounded resync.
+constexpr char kUnboundedResync[] = "--resync-limit -1";
+std::string Decoded(const fs::path& path, const char* options = "") {
   return Output(std::string("mpg123 -q -s ") + options + " " + Quote(path) + " 2>/dev/null");
 }
 
@@ -61,7 +63,7 @@ bool CleanedAsTheRulesSay(const files::TempFolder& folder, const fs::path& sourc
   Bytes after = files::Read(copy);
   if (after != ExpectedAfterRemoval(original)) std::printf("  %s\n", copy.string().c_str());
   CHECK(after == ExpectedAfterRemoval(original));
-  CHECK_EQ(Decoded(copy), Decoded(source, ""));
+  CHECK_EQ(Decoded(copy), Decoded(source, kUnboundedResync));
   return after != original;
 }
 
@@ -115,8 +117,8 @@ TEST(TagsOfRealTaggersAreRemoved) {
     CHECK(files::Read(path) == ExpectedAfterRemoval(before));
     CHECK(fs::file_size(path) == tagged - (path == v23 ? 128 : 0));
     CHECK(Output("id3v2 -l " + Quote(path)).find("No ID3 tag") != std::string::npos);
-    CHECK(Output("mid3v2 -l " + Quote(path)).find("No ID3 header found") != std::string::npos);
-    // The taggers put the tag in front of the audio, so a run of zeros now leads into it.
+    // The tag is there, emptied: no frame in it.
+    CHECK(Output("mid3v2 -l " + Quote(path)).find('=') == std::string::npos);
     CHECK(Decoded(path) == audio);
   }
 }

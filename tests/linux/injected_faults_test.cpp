@@ -27,22 +27,22 @@ const Bytes Original = files::Join(
     {files::Id3v2Header(kTagSize), files::Pattern(kTagSize, 7), Audio, files::Trailer()});
 const Bytes TrailerCut(Original.begin(), Original.end() - 128);
 
+constexpr size_t kHeader = 10;
+
 // What a file may be after a fault: untouched, cut of its trailer, or cut with a front part of
-// its tag region zeroed (a write cut short stops anywhere); when no fault touched it, cleaned.
+// its tag zeroed behind the header (a write cut short stops anywhere); when no fault touched
+// it, cleaned.
 bool EndedAsAStepLeftIt(const Bytes& now) {
   if (now == Original) return true;
   if (now.size() != TrailerCut.size()) return false;
-  size_t zeroed = 0;
-  while (zeroed < kTagSize + 10 && now[zeroed] == 0) ++zeroed;
-  return std::equal(now.begin() + static_cast<std::ptrdiff_t>(zeroed), now.end(),
+  size_t zeroed = kHeader;
+  while (zeroed < kTagSize + kHeader && now[zeroed] == 0) ++zeroed;
+  return std::equal(now.begin(), now.begin() + kHeader, TrailerCut.begin()) &&
+         std::equal(now.begin() + static_cast<std::ptrdiff_t>(zeroed), now.end(),
                     TrailerCut.begin() + static_cast<std::ptrdiff_t>(zeroed));
 }
 
-Bytes Cleaned() {
-  Bytes cleaned = TrailerCut;
-  std::fill(cleaned.begin(), cleaned.begin() + kTagSize + 10, 0);
-  return cleaned;
-}
+Bytes Cleaned() { return files::Join({files::Id3v2Header(kTagSize), Bytes(kTagSize, 0), Audio}); }
 
 // Runs the worker over the files, named one by one, with the fault injected.
 void RunWith(const std::vector<std::string>& paths, const trace::Fault& fault) {

@@ -19,7 +19,7 @@ END = mp3.trailer(b"t" * (mp3.TRAILER_SIZE - len(mp3.MARKER)))
 
 
 def original(n):
-    return mp3.build(bytes([n % 251]) * TAG, AUDIO, END)
+    return mp3.build(bytes([n % 251 + 1]) * TAG, AUDIO, END)
 
 
 CLEANED = mp3.cleaned(TAG, AUDIO)

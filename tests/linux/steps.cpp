@@ -13,10 +13,10 @@ const files::Bytes Tagged = files::Join(
     {files::Id3v2Header(300), files::Pattern(300), files::Pattern(2000, 7), files::Trailer()});
 
 bool Cleaned(const std::string& path) {
-  constexpr size_t kTagRegion = 310;  // the 300-byte tag and its header
+  constexpr size_t kHeader = 10, kTagRegion = 310;  // the 300-byte tag and its header
   files::Bytes bytes = files::Read(path);
   files::Bytes expected(Tagged.begin(), Tagged.end() - files::Trailer().size());
-  std::fill(expected.begin(), expected.begin() + kTagRegion, 0);
+  std::fill(expected.begin() + kHeader, expected.begin() + kTagRegion, 0);
   return bytes == expected;
 }
 

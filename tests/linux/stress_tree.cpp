@@ -13,9 +13,9 @@ const files::Bytes LargeTagged =
     files::Join({files::Id3v2Header(kLargeTag), files::Pattern(kLargeTag), files::Trailer()});
 
 bool LargeCleaned(const files::Bytes& bytes) {
-  constexpr size_t kRegion = kLargeTag + 10;
+  constexpr size_t kHeader = 10, kRegion = kLargeTag + kHeader;
   files::Bytes expected(LargeTagged.begin(), LargeTagged.end() - files::Trailer().size());
-  std::fill(expected.begin(), expected.begin() + kRegion, 0);
+  std::fill(expected.begin() + kHeader, expected.begin() + kRegion, 0);
   return bytes == expected;
 }
 

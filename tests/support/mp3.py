@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Test MP3s for the scripts, and the end-to-end suite's trees: an ID3v2 header (the tag's size
-seven bits a byte), the tag, audio, a 128-byte ID3v1 trailer; cleaned, the trailer is cut and
-the header and tag are zeros. Imported with this folder on sys.path; e2e_trees.sh runs it as
+seven bits a byte), the tag, audio, a 128-byte ID3v1 trailer; cleaned, the trailer is cut, the
+header stays (with no flags) and the tag is zeros. Imported with this folder on sys.path; e2e_trees.sh runs it as
 mp3.py tree DIR COUNT | names DIR | states DIR | exactly-cleaned DIR."""
 import os
 import struct
@@ -40,7 +40,7 @@ def build(tag, audio=b"", end=b"", major=3, flags=0):
 
 def cleaned(tag_size, audio):
     """What a file of a tag of tag_size bytes, the audio and a trailer becomes once cleaned."""
-    return bytes(HEADER_SIZE + tag_size) + audio
+    return header(tag_size) + bytes(tag_size) + audio
 
 
 def audio_bytes(size, seed=1):
@@ -63,15 +63,18 @@ def write_tree(root, files):
 
 
 def still_tagged(path):
-    """Whether a file still starts with a valid ID3v2 header or ends in an ID3v1 trailer."""
+    """Whether a file still starts with an ID3v2 tag that holds more than padding, or ends in an
+    ID3v1 trailer."""
     with open(path, "rb") as f:
-        head = f.read(HEADER_SIZE)
+        head = f.read(HEADER_SIZE + 1)
         size = f.seek(0, os.SEEK_END)
         f.seek(max(size - TRAILER_SIZE, 0))
         end = f.read(len(MARKER)) if size >= TRAILER_SIZE else b""
     v2 = (head[:3] == b"ID3" and head[3] != 0xFF and head[4] != 0xFF
           and all(b <= SEVEN_BITS for b in head[6:HEADER_SIZE]))
-    return v2 or end == MARKER
+    padding = head[6:HEADER_SIZE] == bytes(4) or (head[HEADER_SIZE:] in (b"", b"\0")
+                                                   and not head[5] & 0x40)
+    return (v2 and not padding) or end == MARKER
 
 
 def count_tagged(folder):
@@ -135,8 +138,9 @@ def contents(root):
 def e2e_states(root):
     """Prints how many files are "cleaned untouched other"."""
     size, region, counts = len(e2e(0, clean=True)), HEADER_SIZE + len(E2E_TAG), [0, 0, 0]
+    emptied = header(len(E2E_TAG)) + bytes(len(E2E_TAG))
     for data in contents(root):
-        if len(data) == size and data[:region] == bytes(region) and 0 not in data[region:]:
+        if len(data) == size and data[:region] == emptied and 0 not in data[region:]:
             counts[0] += 1
         elif (len(data) == size + TRAILER_SIZE and data[:3] == b"ID3"
               and data[-TRAILER_SIZE:].startswith(MARKER)):

@@ -17,7 +17,8 @@ namespace {
 
 const Bytes Audio = files::Pattern(600);
 const Bytes Tagged = files::Join({files::Id3v2Header(100), Audio, files::Trailer()});
-const Bytes Cleaned = files::Join({Bytes(110, 0), Bytes(Audio.begin() + 100, Audio.end())});
+const Bytes Cleaned =
+    files::Join({files::Id3v2Header(100), Bytes(100, 0), Bytes(Audio.begin() + 100, Audio.end())});
 
 HANDLE OpenElsewhere(const std::string& path, DWORD access, DWORD share) {
   return CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
