@@ -82,17 +82,19 @@ void SteerRegion(std::minstd_rand& random, uint8_t* data, size_t size) {
 }
 
 // Zeros as an earlier zeroing left them, then MPEG audio: a frame header (MPEG-1 Layer III,
-// 128 kbit/s, 44.1 kHz, 417 bytes a frame) and, mostly, another one frame later.
-void SteerZeros(std::minstd_rand& random, uint8_t* data, size_t size) {
+// 128 kbit/s, 44.1 kHz, 417 bytes a frame) and another one frame later, or the file's end
+// there, or either of them a byte off. Returns the file's length, grown to hold both frames.
+size_t SteerZeros(std::minstd_rand& random, uint8_t* data, size_t size, size_t maxSize) {
   constexpr size_t kFrame = 417;
   const uint8_t frame[] = {0xFF, 0xFB, 0x90, 0x00};
   size_t zeros = kHeaderSize - kAround + random() % (sizeof ZeroBlock + 2 * kAround);
-  if (zeros + sizeof frame > size) return;
+  size_t next = zeros + kFrame + random() % 3 - 1;
+  if (next + sizeof frame > maxSize) return size;
+  for (; size < next + sizeof frame; ++size) data[size] = static_cast<uint8_t>(random());
   std::memset(data, 0, zeros);
   std::memcpy(data + zeros, frame, sizeof frame);
-  if (zeros + kFrame + sizeof frame <= size && random() % 4 != 0) {
-    std::memcpy(data + zeros + kFrame, frame, sizeof frame);
-  }
+  std::memcpy(data + next, frame, sizeof frame);
+  return random() % 4 == 0 ? next : size;
 }
 
 size_t SteeredLength(std::minstd_rand& random, size_t size) {
@@ -118,7 +120,7 @@ extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t max
   for (size_t i = size; i < length; ++i) data[i] = static_cast<uint8_t>(random());
   constexpr unsigned kOneIn = 4;
   if (random() % kOneIn == 0) SteerRegion(random, data, length);
-  if (random() % kOneIn == 0) SteerZeros(random, data, length);
+  if (random() % kOneIn == 0) length = SteerZeros(random, data, length, maxSize);
   return length;
 }
 

@@ -23,7 +23,7 @@ test_packages=(
   fuse3 libfuse3-dev
 )
 bench_packages=(time)
-players_packages=(ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-good)
+players_packages=(ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-good sndfile-programs)
 wine32=wine32:i386
 update_tries=3 update_pause=5
 

@@ -31,6 +31,15 @@ cleaned_as_listed() {
   for f in $(listed unchanged); do cmp -s "$work/$1/$f" "$samples/$f" || return 1; done
   return 0
 }
+# Whether DIR's cleaned files with a 300 KiB cover, tagged and zeroed before, play in mpg123 at
+# its defaults, which gives up after 64 KiB that are not audio, as the untagged audio does.
+plays_at_defaults() {
+  local f audio
+  audio=$(mpg123 -q -s "$samples/no-tags.mp3" 2>/dev/null | md5sum)
+  for f in mutagen-v23-300k-cover-v1.mp3 zeroed-before.mp3; do
+    [ "$(mpg123 -q -s "$work/$1/$f" 2>/dev/null | md5sum)" = "$audio" ] || return 1
+  done
+}
 # tree, names_tree, states, exactly_cleaned and wpath, all under $work.
 source "$(dirname "$0")/e2e_trees.sh"
 
@@ -38,6 +47,7 @@ fresh linux; tree linux/tree
 QT_QPA_PLATFORM=offscreen "$linux" "$work/linux" 2>/dev/null
 check "linux program cleans the corpus and the tree, exit 0" test $? -eq 0
 check "linux program changed the samples listed as cleaned, and no other" cleaned_as_listed linux
+check "linux program: files with a large cover play at mpg123's defaults" plays_at_defaults linux
 
 fresh args; cp "$work/args/v22.mp3" "$work/args/x.mp3"
 QT_QPA_PLATFORM=offscreen "$linux" "$work/args/x.mp3" "$work/args/eyed3-v24-v1.mp3" 2>/dev/null
@@ -247,6 +257,7 @@ if "$wine" --version >/dev/null 2>&1 && [ -f "$windows" ]; then
   timeout 120 "$wine" "$windows" "$(wpath "$work/win")"
   check "windows program cleans the corpus and the tree, exit 0" test $? -eq 0
   check "windows and linux programs leave the same bytes" diff -r -q "$work/linux" "$work/win"
+  check "windows program: files with a large cover play at mpg123's defaults" plays_at_defaults win
   tree xwin 2000
   check "windows dialog under X: Escape, No, the run ends with 0, all cleaned" \
     answered_no xwin windows-dialog "$wine" "$windows" "$(wpath "$work/xwin")"

@@ -8,7 +8,7 @@ namespace {
 constexpr BYTE kSyncHigh = 0xFF;
 constexpr BYTE kSyncLow = 0xE0;
 constexpr BYTE kVersionMpeg25 = 0, kVersionReserved = 1, kVersionMpeg1 = 3;
-constexpr BYTE kLayerReserved = 0, kLayer3 = 1, kLayer2 = 2, kLayer1 = 3;
+constexpr BYTE kLayerReserved = 0, kLayer3 = 1, kLayer1 = 3;  // Layer II is 2
 constexpr BYTE kFreeFormat = 0, kBadBitrate = 15, kReservedRate = 3;
 
 // Kilobits per second by bitrate index 1 to 14.

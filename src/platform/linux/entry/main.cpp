@@ -24,9 +24,10 @@ constexpr int kSomethingNotChanged = 2;
 
 const char kUsage[] =
     "Usage: vardel [--] [PATH]...\n"
-    "Removes ID3 tags from MP3 files in place, with no undo: each PATH is a file, or a folder\n"
-    "whose \".mp3\" files are cleaned, its subfolders included (but not those whose names\n"
-    "begin with \".\"). Hold Shift to confirm each file.\n"
+    "Removes ID3 tags from MP3 files in place, with no undo: an ID3v1 trailer is cut off, an\n"
+    "ID3v2 tag emptied (its header kept, all after it zeros, so players skip it). Each PATH is a\n"
+    "file, or a folder whose \".mp3\" files are cleaned, its subfolders included (but not those\n"
+    "whose names begin with \".\"). Hold Shift to confirm each file.\n"
     "\n"
     "  --terminal  show the progress on the terminal even where a display is at hand\n"
     "  --no-dialog show nothing and ask nothing: for scripts, cron jobs and services\n"
