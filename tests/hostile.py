@@ -14,11 +14,13 @@ MODEL is the rules' model as a program (expected_after): what each file must bec
   loops, a 2000-level deep tree, a folder it cannot read and a file it cannot write (run as an
   unprivileged user with --no-dialog, and a path that names nothing), odd names, files that
   grow and shrink during the run. Nothing crashes or hangs, each file ends as the rules say, and
-  each file it could not change is named on stderr with why, with exit code 2.
+  each file it could not change is named on stderr with why, with exit code 2, its name's
+  control bytes escaped.
 """
 import glob
 import os
 import random
+import re
 import resource
 import shutil
 import signal
@@ -39,6 +41,12 @@ UNSEEN = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_D
 MIDWAY_ROUNDS, MOST_ROUNDS = 6, 40
 SPAN_RANGE = 8  # how far the signals' span may stray from the calibrated length, either way
 failures = []
+# A name that would set the terminal's title and turn its text red, and as stderr shows it.
+TITLE_AND_RED = "\x1b]0;title\x07\x1b[31m.mp3"
+TITLE_AND_RED_SHOWN = r"\x1b]0;title\x07\x1b[31m.mp3"
+# What stderr must never carry raw: C0 but the line break, DEL, C1, and (decoded as U+FFFD)
+# bytes that are not UTF-8.
+RAW = re.compile("[\x00-\x09\x0b-\x1f\x7f-\x9f\ufffd]")
 
 
 def check(name, ok, detail=""):
@@ -208,13 +216,15 @@ def hostile_tree(work):
         put(os.fsdecode(name), mp3.tagged(600))
     locked = put("locked/hidden.mp3", mp3.tagged(800))
     expect[locked] = (expect[locked][0], expect[locked][0])
-    readonly = put("readonly.mp3", mp3.tagged(800))
-    expect[readonly] = (expect[readonly][0], expect[readonly][0])
+    readonly = [put(name, mp3.tagged(800)) for name in ("readonly.mp3", TITLE_AND_RED)]
+    for path in readonly:
+        expect[path] = (expect[path][0], expect[path][0])
     grows = put("changing/grows.mp3", mp3.tagged(50000))
     shrinks = put("changing/shrinks.mp3", mp3.tagged(50000, audio_size=4_000_000))
     subprocess.run(["chown", "-R", "nobody:nogroup", root])
     os.chmod(os.path.join(root, "locked"), 0)
-    os.chmod(readonly, 0o444)
+    for path in readonly:
+        os.chmod(path, 0o444)
     return root, expect, sock, grows, shrinks
 
 
@@ -247,15 +257,17 @@ def hostile(work):
                root, missing]
     try:
         run = subprocess.run(command, env=ENV, stderr=subprocess.PIPE, timeout=60)
-        code, said = run.returncode, run.stderr.decode(errors="replace").splitlines()
+        code, whole = run.returncode, run.stderr.decode(errors="replace")
     except subprocess.TimeoutExpired:
-        code, said = "hang", []
+        code, whole = "hang", ""
+    said = whole.splitlines()
     stop.set()
     changer.join()
     sock.close()
     check("hostile tree: what could not be changed makes the exit code 2", code == 2, code)
     named = {
         os.path.join(root, "readonly.mp3"): "could not be opened: Permission denied",
+        os.path.join(root, TITLE_AND_RED_SHOWN): "could not be opened: Permission denied",
         missing: "could not be opened: No such file or directory",
         os.path.join(root, "fifo.mp3"): "not a regular file",
         os.path.join(root, "socket.mp3"): "not a regular file",
@@ -264,6 +276,8 @@ def hostile(work):
     unsaid = [path for path, why in named.items() if f"vardel: {path}: {why}" not in said]
     check("hostile tree: each file it could not change named on stderr with why", not unsaid,
           f"{unsaid} not in {said}")
+    check("hostile tree: no control or invalid byte raw on stderr", not RAW.search(whole),
+          RAW.findall(whole))
     for path in (grows, shrinks):
         with open(path, "rb") as f:
             head = f.read(2 * mp3.HEADER_SIZE)

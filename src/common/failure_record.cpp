@@ -8,6 +8,9 @@ namespace {
 
 // A kept path longer than this is shown by its end, where its file's name is.
 constexpr size_t kKeptPathBytes = 512;
+// A path on standard error: whole up to this, longer than any a system opens (4 KiB on Linux,
+// 32,767 characters of at most three bytes each on Windows).
+constexpr size_t kSaidPathBytes = 96 * 1024;
 constexpr size_t kReasonBytes = 256;
 constexpr char kCutMark[] = "...";
 constexpr char kLinePrefix[] = "vardel: ";
@@ -57,32 +60,32 @@ void FormReason(LPCSTR what, DWORD error, char* reason) {
   SystemText(error, reason + used, kReasonBytes - static_cast<size_t>(used));
 }
 
-// The path, or its end behind a mark, never starting inside a UTF-8 character.
-void KeepPath(LPCSTR path, char* kept) {
+// The path in size bytes, or its end behind a mark, never starting inside a UTF-8 character.
+void KeepPath(LPCSTR path, char* kept, size_t size) {
   size_t length = std::strlen(path);
-  if (length < kKeptPathBytes) {
+  if (length < size) {
     std::memcpy(kept, path, length + 1);
     return;
   }
-  const char* from = path + length - (kKeptPathBytes - sizeof kCutMark);
+  const char* from = path + length - (size - sizeof kCutMark);
   while ((static_cast<unsigned char>(*from) & kContinuationMask) == kContinuation) ++from;
-  std::snprintf(kept, kKeptPathBytes, "%s%s", kCutMark, from);
+  std::snprintf(kept, size, "%s%s", kCutMark, from);
 }
 
-void Say(HANDLE out, LPCSTR text) {
-  DWORD written = 0;
-  WriteFile(out, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
-}
+// One line on standard error in one write, which is all a line is to the system that shows
+// it: the path whole, unless longer than any a system opens. Only the worker thread records.
+char Line[sizeof kLinePrefix + kSaidPathBytes + sizeof ": \n" + kReasonBytes];
 
-// One line on standard error, the path whole.
 void SayLine(LPCSTR path, LPCSTR reason) {
   HANDLE out = GetStdHandle(STD_ERROR_HANDLE);
   if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
-  Say(out, kLinePrefix);
-  Say(out, path);
-  Say(out, ": ");
-  Say(out, reason);
-  Say(out, "\n");
+  size_t prefix = sizeof kLinePrefix - 1;
+  std::memcpy(Line, kLinePrefix, prefix);
+  KeepPath(path, Line + prefix, kSaidPathBytes);
+  size_t used = prefix + std::strlen(Line + prefix);
+  used += static_cast<size_t>(std::snprintf(Line + used, sizeof Line - used, ": %s\n", reason));
+  DWORD written = 0;
+  WriteFile(out, Line, static_cast<DWORD>(used), &written, nullptr);
 }
 
 }  // namespace
@@ -94,7 +97,7 @@ void RecordFailure(LPCSTR path, LPCSTR what, DWORD error) {
   Total.fetch_add(1, std::memory_order_release);
   DWORD recorded = Recorded.load(std::memory_order_relaxed);
   if (recorded < kKeptFailures) {
-    KeepPath(path, Kept[recorded].path);
+    KeepPath(path, Kept[recorded].path, kKeptPathBytes);
     std::memcpy(Kept[recorded].reason, reason, sizeof reason);
     Recorded.store(recorded + 1, std::memory_order_release);
   }

@@ -2,7 +2,7 @@
 // few with the reason, in static storage, so that recording costs nothing until something
 // fails and reading it needs no heap (a worker ended forcibly may have died holding its lock).
 // Each failure also goes to the process's standard error, where it has one, as a line of its
-// own. The worker thread records; the dialog's thread reads once the worker has ended.
+// own in one write. The worker thread records; the dialog's thread reads once the worker has ended.
 #pragma once
 
 #include "platform.h"

@@ -66,14 +66,17 @@ TEST(EachTerminationSignalIsAConfirmedStop) {
 }
 
 // The box listing what could not be changed is on screen when the signal comes: it is
-// answered, and what it said is on stderr.
+// answered, and what it said is on stderr, a name that would set the terminal's title and
+// turn its text red escaped.
 TEST(ASignalAnswersTheReportAndStderrKeepsIt) {
   files::TempFolder folder;
   gate::Reset();
-  std::string missing = folder.Text("missing.mp3");
+  std::string missing = folder.Text("\x1b]0;title\x07\x1b[31m.mp3");
   Step signalOnceShown = [] { return !BoxesSeen().empty() && raise(SIGTERM) == 0; };
   std::string said = SaidOnStderr(folder, [&] { CHECK_EQ(Run({missing}, {signalOnceShown}), 0); });
-  CHECK(said.find("vardel: 1 file could not be changed:\nvardel: " + missing) != std::string::npos);
+  CHECK(said.find("vardel: 1 file could not be changed:\nvardel: " +
+                  folder.Text("\\x1b]0;title\\x07\\x1b[31m.mp3")) != std::string::npos);
+  CHECK(said.find_first_of("\x1b\x07") == std::string::npos);
 }
 
 // The stop question is open when the signal comes: it is answered Yes.

@@ -121,7 +121,8 @@ def signalled(work, how):
 
 
 def hostile_name(work):
-    """Escape sequences and invalid bytes in a name are shown escaped, never sent raw."""
+    """Escape sequences and invalid bytes in a name are shown escaped, never sent raw: on the
+    screen, and in the report said again once the terminal is back."""
     root = os.path.join(work, "hostile").encode()
     folder = os.path.join(root, b"\x1b]0;pwned\x07 \xc2\x9b1m \xff.")
     os.makedirs(folder)
@@ -129,15 +130,19 @@ def hostile_name(work):
         with open(os.path.join(folder, b"track%03d%s.mp3" % (n % 1000, b"x" * (n // 1000))),
                   "wb") as out:
             out.write(original(n % 1000))
-    run = Run(VARDEL, [root])
+    run = Run(VARDEL, [root, os.path.join(folder, b"\x1b[31mgone.mp3")])
+    run.send(b"\r" if run.until(b"could not be changed", 30) else b"")
     code = run.wait()
     counts = states(root.decode(errors="surrogateescape"))
     check("hostile name: the run ends with 0, every file cleaned",
           code == 0 and counts["cleaned"] == 10000, (code, counts))
-    check("hostile name: shown escaped", b"\\x1b]0;pwned\\x07 \\xc2\\x9b1m \xef\xbf\xbd." in run.out)
+    shown = b"\\x1b]0;pwned\\x07 \\xc2\\x9b1m \\xff./\\x1b[31mgone.mp3: could not be opened"
+    check("hostile name: shown escaped, and so once the terminal is back",
+          b"\\x1b]0;pwned\\x07 \\xc2\\x9b1m \\xff." in run.out
+          and shown in run.out[run.out.rfind(b"\x1b[?1049l"):], run.out[-300:])
     check("hostile name: never sent raw",
           b"\x1b]0;" not in run.out and b"\x07" not in run.out and b"\x9b" not in run.out
-          and b"\xff" not in run.out)
+          and b"\xff" not in run.out and b"\x1b[31m" not in run.out)
     run.close()
 
 
@@ -216,7 +221,7 @@ def no_qt_module(work):
     """The program without its modules, where a display is named: the Qt module that cannot be
     loaded is a reason like any other. On a terminal the dialog is drawn there; with none, the
     255 line names the module."""
-    alone = os.path.join(work, "alone")
+    alone = os.path.join(work, "alone\x1b]0;title\x07\x1b[31m")
     os.makedirs(alone)
     program = shutil.copy(VARDEL, alone)
     root = os.path.join(work, "no-module")
@@ -231,8 +236,9 @@ def no_qt_module(work):
     result = subprocess.run([program, root], stdin=subprocess.DEVNULL, capture_output=True,
                             env=env, start_new_session=True)
     lines = result.stderr.decode(errors="replace").splitlines()
-    check("no Qt module, no terminal: 255, the line names the module",
-          result.returncode == 255 and len(lines) == 1 and "vardel-qt.so" in lines[0],
+    check("no Qt module, no terminal: 255, the line names the module, its folder escaped",
+          result.returncode == 255 and len(lines) == 1 and "vardel-qt.so" in lines[0]
+          and r"alone\x1b]0;title\x07\x1b[31m/" in lines[0] and "\x1b" not in lines[0],
           (result.returncode, lines))
 
 

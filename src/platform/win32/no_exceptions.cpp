@@ -2,7 +2,7 @@
 // or a string's length exhausted) ends the process, as the exception would once nobody caught
 // it. These stand in for libstdc++'s own, linked into the exe alone: its versions bring in the
 // exception machinery (the unwinder and its tables, the exception types and the second string
-// implementation they are built on, over 80 KB of a 200 KB exe) only to reach that same end.
+// implementation they are built on, more than the rest of the exe) only to reach that same end.
 // The suites link the library's, as they catch what their own code throws.
 #include <cstdlib>
 #include <new>

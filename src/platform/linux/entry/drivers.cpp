@@ -3,11 +3,12 @@
 // run that draws nothing with it loads no toolkit.
 #include "drivers.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
 #include <iterator>
+#include <string>
 
+#include "console.h"
 #include "module_loader.h"
 #include "no_dialog.h"
 #include "terminal_driver.h"
@@ -64,10 +65,9 @@ const UserDriver* Choose() {
       if (const UserDriver* driver = Opened(kShown[i], &why[i])) return driver;
     }
   }
-  std::fprintf(stderr,
-               "vardel: cannot open the dialog: %s, and %s; vardel --no-dialog runs "
-               "without one\n",
-               why[0], why[1]);
+  // The reasons may name the program's folder, whatever its name holds.
+  SayOnStandardError(std::string("cannot open the dialog: ") + why[0] + ", and " + why[1] +
+                     "; vardel --no-dialog runs without one");
   return nullptr;
 }
 

@@ -43,7 +43,6 @@ std::atomic<int> ChangedFd{-1};
 std::atomic<std::thread::id> ChangingThread{};
 
 void NoteChange(int fd) {
-  if (fd == STDERR_FILENO) return;  // a line on standard error changes no file
   ChangingThread = std::this_thread::get_id();
   ChangedFd = fd;
 }
@@ -207,6 +206,8 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written,
   FileCallGuard guard(file);
   if (written != nullptr) *written = 0;
   if (!IsFileHandle(file)) return Failed(FALSE, ERROR_INVALID_PARAMETER);
+  // A line on standard error changes no file.
+  if (FdFromHandle(file) == STDERR_FILENO) return WriteStandardError(buffer, count, written);
   NoteChange(FdFromHandle(file));
   DWORD done = 0;
   while (done < count) {

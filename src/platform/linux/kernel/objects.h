@@ -46,6 +46,10 @@ bool ThreadChangingFile(std::thread::id thread);
 // A change is over (its file closed): a thread waiting to stop at the process's end looks again.
 void ChangeEnded();
 
+// WriteFile on standard error: the bytes as one line, shown as shown_text.h says, a final line
+// break kept.
+BOOL WriteStandardError(const void* bytes, DWORD count, LPDWORD written);
+
 // Checks on the way into a platform call and again on the way out.
 struct AbandonGuard {
   AbandonGuard() { StopIfAbandoned(); }

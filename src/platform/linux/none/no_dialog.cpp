@@ -2,8 +2,7 @@
 // services. Nothing is drawn and nothing is asked: it is the null driver (loops that only serve
 // the core's descriptors, the calls from the worker and the termination signals; Shift never
 // held, so "Confirm" never comes), but for an error box, which becomes a line on stderr.
-#include <cstdio>
-
+#include "console.h"
 #include "no_dialog.h"
 
 namespace platform::nodialog {
@@ -13,7 +12,7 @@ namespace {
 // nothing new: each was a line on stderr as it failed.
 void SayError(const BoxContent& content) {
   if ((content.type & MB_ICONMASK) == MB_ICONERROR) {
-    std::fprintf(stderr, "vardel: %s\n", content.text);
+    SayOnStandardError(content.text);
   }
 }
 

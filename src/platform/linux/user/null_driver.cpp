@@ -1,9 +1,6 @@
 // The null driver: the slots a driver's table leaves out. Nothing is shown and no input is
 // read, so a box can only be answered as one that is not shown, and Shift is never held.
-#include <algorithm>
-#include <cstdio>
-#include <string_view>
-
+#include "console.h"
 #include "user_driver.h"
 
 namespace platform::nulldriver {
@@ -25,14 +22,7 @@ void OpenBox(Box* box, const BoxContent& content) { BoxAnswered(box, UnshownAnsw
 void CloseBox(Box*) {}
 
 // A line of stderr for each of its lines: the window it was in goes with the run.
-void KeepReport(const BoxContent& content, bool) {
-  std::string_view text = content.text;
-  for (size_t start = 0; start <= text.size();) {
-    size_t end = std::min(text.find('\n', start), text.size());
-    std::fprintf(stderr, "vardel: %.*s\n", static_cast<int>(end - start), text.data() + start);
-    start = end + 1;
-  }
-}
+void KeepReport(const BoxContent& content, bool) { SayOnStandardError(content.text); }
 
 void RunLoop(Loop* loop) { ServeWatched(loop); }
 
