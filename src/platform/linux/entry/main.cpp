@@ -2,7 +2,9 @@
 // program gets one empty path, as an empty command-line tail gives on Windows. "--help",
 // "--version", "--terminal" and "--no-dialog" are the only options, and "--" ends them, so a
 // path named like one can be given.
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -25,9 +27,10 @@ constexpr int kSomethingNotChanged = 2;
 const char kUsage[] =
     "Usage: vardel [--] [PATH]...\n"
     "Removes ID3 tags from MP3 files in place, with no undo: an ID3v1 trailer is cut off, an\n"
-    "ID3v2 tag emptied (its header kept, all after it zeros, so players skip it). Each PATH is a\n"
-    "file, or a folder whose \".mp3\" files are cleaned, its subfolders included (but not those\n"
-    "whose names begin with \".\"). Hold Shift to confirm each file.\n"
+    "ID3v2 tag emptied (its header kept, all after it zeros, so players skip it; one that holds\n"
+    "nothing is left), and zeros an earlier zeroing left before the audio get an empty tag's\n"
+    "header. Each PATH is a file, or a folder whose \".mp3\" files are cleaned, its subfolders\n"
+    "included (but not those whose names begin with \".\"). Hold Shift to confirm each file.\n"
     "\n"
     "  --terminal  show the progress on the terminal even where a display is at hand\n"
     "  --no-dialog show nothing and ask nothing: for scripts, cron jobs and services\n"
@@ -57,9 +60,19 @@ void RaiseDescriptorLimit() {
   setrlimit(RLIMIT_NOFILE, &limit);
 }
 
+// A process started with its standard descriptors closed (by a daemon, a job runner) would
+// hand their numbers to the first files it opens, and a line said on standard error would be
+// written into an MP3: each closed one is opened on /dev/null first.
+void KeepStandardDescriptors() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) open("/dev/null", O_RDWR);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  KeepStandardDescriptors();
   static std::vector<const char*> paths;
   bool options = true;
   platform::DriverOrder order = platform::DriverOrder::kDisplayFirst;

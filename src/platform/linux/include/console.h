@@ -1,7 +1,8 @@
 // The process's standard error: what the entry point tells the kernel side of the process it
 // starts (whether it runs as a console program, with a standard error of its own, or as a
 // windowed one, with none), and the lines any part of the Linux layer says there itself. Every
-// line reaches standard error through the kernel side, its text shown as shown_text.h says.
+// line that can hold a name reaches standard error through the kernel side, its text shown as
+// shown_text.h says.
 #pragma once
 
 #include <string_view>

@@ -201,7 +201,9 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOV
 }
 
 // Keeps: writes all count bytes at the position or fails (FALSE). Maps to write(2), repeated
-// until done; a write that takes nothing is a full disk.
+// until done; a write that takes nothing is a full disk. On standard error (descriptor 2, which
+// the entry point keeps open, so that it is never a file the run opened) the bytes are a line,
+// shown as shown_text.h says.
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED) {
   FileCallGuard guard(file);
   if (written != nullptr) *written = 0;

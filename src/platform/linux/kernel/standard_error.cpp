@@ -28,6 +28,13 @@ class Said {
  public:
   ~Said() { Flush(); }
 
+  // Whether every byte put so far went out; the system's error where one did not.
+  bool Finish() {
+    Flush();
+    return error_ == 0;
+  }
+  int Error() const { return error_; }
+
   // A piece far shorter than the buffer: the prefix, a character as shown, a line break.
   void Put(std::string_view bytes) {
     if (used_ + bytes.size() > sizeof buffer_) Flush();
@@ -47,7 +54,10 @@ class Said {
     for (size_t done = 0; done < used_;) {
       ssize_t put = write(STDERR_FILENO, buffer_ + done, used_ - done);
       if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) break;  // nowhere to say it: the line is lost, as on a closed console
+      if (put <= 0) {  // nowhere to say it: the line is lost, as on a closed console
+        error_ = put < 0 ? errno : ENOSPC;
+        break;
+      }
       done += static_cast<size_t>(put);
     }
     used_ = 0;
@@ -55,6 +65,7 @@ class Said {
 
   char buffer_[kSaidAtOnce];
   size_t used_ = 0;
+  int error_ = 0;
 };
 
 }  // namespace
@@ -78,6 +89,11 @@ BOOL platform::WriteStandardError(const void* bytes, DWORD count, LPDWORD writte
   Said said;
   said.PutShown(ended ? line.substr(0, line.size() - 1) : line);
   if (ended) said.Put({&kLineBreak, 1});
+  if (!said.Finish()) {
+    errno = said.Error();
+    SetLastErrorFromErrno();
+    return FALSE;
+  }
   if (written != nullptr) *written = count;
   return TRUE;
 }
