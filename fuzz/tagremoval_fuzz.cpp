@@ -15,6 +15,7 @@
 #include <string>
 
 #include "rules_model.h"
+#include "tagremoval/audio_frame.h"
 #include "tagremoval/tagremoval.h"
 
 extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
@@ -81,18 +82,23 @@ void SteerRegion(std::minstd_rand& random, uint8_t* data, size_t size) {
   std::memcpy(data, header, sizeof header);
 }
 
-// Zeros as an earlier zeroing left them, then MPEG audio: a frame header (MPEG-1 Layer III,
-// 128 kbit/s, 44.1 kHz, 417 bytes a frame) and another one frame later, or the file's end
-// there, or either of them a byte off. Returns the file's length, grown to hold both frames.
+// Zeros as an earlier zeroing left them, then a frame header of any version, layer and rate
+// and, one frame later by the remover's own reckoning (or a byte off), the same header or one
+// of another rate, or the file's end there. The rules' model reckons the length on its own.
+// Returns the file's length, grown to hold both frames.
 size_t SteerZeros(std::minstd_rand& random, uint8_t* data, size_t size, size_t maxSize) {
-  constexpr size_t kFrame = 417;
-  const uint8_t frame[] = {0xFF, 0xFB, 0x90, 0x00};
+  uint8_t frame[removal::kFrameHeaderSize] = {0xFF, static_cast<uint8_t>(0xE0 | random()),
+                                              static_cast<uint8_t>(random()),
+                                              static_cast<uint8_t>(random())};
+  removal::AudioFrame parsed;
+  if (!removal::ParseFrameHeader(frame, &parsed)) return size;
   size_t zeros = kHeaderSize - kAround + random() % (sizeof ZeroBlock + 2 * kAround);
-  size_t next = zeros + kFrame + random() % 3 - 1;
+  size_t next = zeros + static_cast<size_t>(parsed.length) + random() % 3 - 1;
   if (next + sizeof frame > maxSize) return size;
   for (; size < next + sizeof frame; ++size) data[size] = static_cast<uint8_t>(random());
   std::memset(data, 0, zeros);
   std::memcpy(data + zeros, frame, sizeof frame);
+  if (random() % 4 == 0) frame[2] ^= 0x04;  // another sample rate: another stream
   std::memcpy(data + next, frame, sizeof frame);
   return random() % 4 == 0 ? next : size;
 }

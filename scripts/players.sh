@@ -2,7 +2,8 @@
 # How players and tools take a file after cleaning: a 4 s MP3 whose ID3v2.3 tag holds a title
 # and a cover of 64 KiB or 300 KiB, with an ID3v1 trailer; a copy whose tag region, header
 # included, was erased with zeros (as Vardel left files before it kept the header, and as other
-# tools leave them); the tagged file cleaned by Vardel; and the erased copy cleaned. Prints a Markdown table of decoded seconds (ffprobe's duration, what file(1) says).
+# tools leave them); the tagged file cleaned by Vardel; and the erased copy cleaned. Prints a
+# Markdown table of decoded seconds (ffprobe's duration, what file(1) says).
 # Needs sox, lame, mutagen, ffmpeg, GStreamer (tools, good plugins), mpg123 and libsndfile's
 # tools (make players installs them).
 #   players.sh PROGRAM
@@ -26,14 +27,14 @@ tags.save(sys.argv[1], v1=2, v2_version=3)
 PY
   cp "tagged-$kib.mp3" "cleaned-$kib.mp3"
   # Erased: the header and the tag behind it all zeros, the trailer cut.
-  /usr/bin/python3 - "tagged-$kib.mp3" "zeroed-$kib.mp3" <<'PY'
+  /usr/bin/python3 - "tagged-$kib.mp3" "erased-cleaned-$kib.mp3" <<'PY'
 import sys
 data = open(sys.argv[1], "rb").read()
 region = 10 + sum(b << 7 * (3 - i) for i, b in enumerate(data[6:10]))
 open(sys.argv[2], "wb").write(bytes(region) + data[region:-128])
 PY
-  cp "zeroed-$kib.mp3" "erased-$kib.mp3"
-  "$program" --no-dialog "cleaned-$kib.mp3" "zeroed-$kib.mp3"
+  cp "erased-cleaned-$kib.mp3" "erased-$kib.mp3"
+  "$program" --no-dialog "cleaned-$kib.mp3" "erased-cleaned-$kib.mp3"
 done
 seconds() { [ -s "$1" ] && soxi -D "$1" 2>/dev/null | xargs printf '%.2f s' || echo "nothing"; }
 gst() { rm -f g.wav; gst-launch-1.0 -q filesrc location="$1" ! decodebin ! audioconvert ! wavenc ! filesink location=g.wav >/dev/null 2>&1 || true; seconds g.wav; }
@@ -47,7 +48,7 @@ length() { /usr/bin/python3 -c 'import sys, mutagen.mp3; print("%.2f s" % mutage
 row() {  # row NAME COMMAND: the command on each file, one cell each
   local cells="| $1" kib file
   for kib in "${covers[@]}"; do
-    for file in tagged erased cleaned zeroed; do cells+=" | $("$2" "$file-$kib.mp3")"; done
+    for file in tagged erased cleaned erased-cleaned; do cells+=" | $("$2" "$file-$kib.mp3")"; done
   done
   echo "$cells |"
 }
@@ -58,6 +59,6 @@ row "GStreamer, from a pipe" gst_pipe
 row "ffmpeg $(ffmpeg -version | awk 'NR==1{print $3}'): decoded" ffm
 row "ffprobe: duration" probe
 row "mpg123 $(mpg123 --version | awk '{print $2}'), defaults: decoded" mpg
-row "libsndfile $(dpkg-query -W -f '${Version}' libsndfile1:amd64 2>/dev/null | cut -d- -f1): decoded" snd
+row "libsndfile $(dpkg-query -W -f '${Version}' libsndfile1:$(dpkg --print-architecture) 2>/dev/null | cut -d- -f1): decoded" snd
 row "mutagen $(/usr/bin/python3 -c 'import mutagen; print(mutagen.version_string)'): length" length
 row "file $(file --version | head -1 | cut -d- -f2)" kind

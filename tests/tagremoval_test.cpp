@@ -77,7 +77,9 @@ TEST(EmptyTagsAreLeftAlone) {
 
 // Zeros an earlier zeroing left before MPEG audio become an empty tag; any other zeros stay.
 TEST(ZerosBeforeAudioBecomeAnEmptyTag) {
-  for (size_t zeros : {size_t{10}, sizeof ZeroBlock * 16 + 1, size_t{300 * 1024}}) {
+  // Around where the first of the remover's 64 KiB reads from offset 10 ends.
+  for (size_t zeros : {size_t{10}, (sizeof ZeroBlock << 4) + 9, (sizeof ZeroBlock << 4) + 10,
+                       size_t{300 * 1024}}) {
     Bytes audio = Frames(3);
     CHECK(Clean(Join({Zeros(zeros), audio, Trailer()})) ==
           Join({Emptied(static_cast<uint32_t>(zeros - 10)), audio}));
@@ -170,6 +172,25 @@ TEST(RegionsAroundAChunkEndAreZeroedExactly) {
     Bytes tag = Pattern(region - 10, 9);
     CHECK(Clean(Join({Id3v2Header(static_cast<uint32_t>(region - 10)), tag, audio, Trailer()})) ==
           Join({Emptied(static_cast<uint32_t>(region - 10)), audio}));
+  }
+}
+
+// Zeros as far as the largest tag reaches make one; a byte more, and they are no tag's.
+TEST(ZerosReachingPastTheLargestTagStay) {
+  files::TempFolder folder;
+  std::filesystem::path path = folder.Path() / "zeros.mp3";
+  constexpr uint32_t kLargestTag = 0x0FFFFFFF;
+  for (uintmax_t zeros : {uintmax_t{kLargestTag} + 10, uintmax_t{kLargestTag} + 11}) {
+    files::Write(path, {});
+    std::filesystem::resize_file(path, zeros);
+    Bytes frame = Frames(1);  // then the file's end
+    std::ofstream(path, std::ios::binary | std::ios::app)
+        .write(reinterpret_cast<const char*>(frame.data()),
+               static_cast<std::streamsize>(frame.size()));
+    RemoveTags(path.string().c_str());
+    Bytes start(10);
+    std::ifstream(path, std::ios::binary).read(reinterpret_cast<char*>(start.data()), 10);
+    CHECK(start == (zeros == kLargestTag + 10u ? Id3v2Header(kLargestTag) : Zeros(10)));
   }
 }
 

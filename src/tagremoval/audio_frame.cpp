@@ -32,17 +32,24 @@ int Bitrate(BYTE version, BYTE layer, BYTE index) {
 }
 
 int SampleRate(BYTE version, BYTE index) {
+  constexpr int kMpeg2Divisor = 2, kMpeg25Divisor = 4;
   if (version == kVersionMpeg1) return kRatesMpeg1[index];
-  return kRatesMpeg1[index] / (version == kVersionMpeg25 ? 4 : 2);
+  return kRatesMpeg1[index] / (version == kVersionMpeg25 ? kMpeg25Divisor : kMpeg2Divisor);
 }
 
-// The standard's lengths: a Layer I slot is 4 bytes, 384 samples a frame; Layer II and MPEG-1
-// Layer III 1152 samples; MPEG-2 and 2.5 Layer III 576.
+// The standard's lengths, from the samples a frame holds: a frame carries samples / 8 bytes
+// per bit a second of bitrate over the rate, Layer I in slots of 4 bytes (its padding is one),
+// the others in bytes, rounded down.
+constexpr int kBitsPerByte = 8, kLayer1SlotBytes = 4;
+constexpr int kLayer1Samples = 384, kSamples = 1152, kMpeg2Layer3Samples = 576;
+
 int64_t FrameLength(BYTE version, BYTE layer, int bitrate, int rate, int padding) {
-  constexpr int kLayer1Slot = 4;
-  if (layer == kLayer1) return (12 * static_cast<int64_t>(bitrate) / rate + padding) * kLayer1Slot;
-  int factor = layer == kLayer3 && version != kVersionMpeg1 ? 72 : 144;
-  return factor * static_cast<int64_t>(bitrate) / rate + padding;
+  if (layer == kLayer1) {
+    constexpr int kSlotsFactor = kLayer1Samples / kBitsPerByte / kLayer1SlotBytes;  // 12
+    return (kSlotsFactor * static_cast<int64_t>(bitrate) / rate + padding) * kLayer1SlotBytes;
+  }
+  int samples = layer == kLayer3 && version != kVersionMpeg1 ? kMpeg2Layer3Samples : kSamples;
+  return samples / kBitsPerByte * static_cast<int64_t>(bitrate) / rate + padding;
 }
 
 }  // namespace

@@ -9,7 +9,7 @@ namespace {
 // chunk. Read now, ahead, it is in the cache at the file's turn, and the worker's write does
 // not wait on the disk. Only the tag's last byte is read, never the audio.
 void ReadLastZeroedPage(HANDLE file, const FileStart& start) {
-  int64_t end = ZeroedEnd(start);
+  int64_t end = StartChangeEnd(start);
   constexpr int64_t kPage = sizeof ZeroBlock;
   if (end <= kPage || end % kPage == 0) return;
   BYTE last;

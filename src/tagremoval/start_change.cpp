@@ -12,7 +12,8 @@ constexpr char kHeaderMarker[] = "ID3";
 static_assert(sizeof kHeaderMarker - 1 == kMarkerSize);
 constexpr size_t kVersion = 3, kRevision = 4, kFlags = 5, kSize = 6;
 constexpr BYTE kNotAVersion = 0xFF;
-constexpr BYTE kSevenBits = 0x7F;
+constexpr int kBitsPerSizeByte = 7;  // a synchsafe integer's: the top bit of each byte stays 0
+constexpr BYTE kSevenBits = (1 << kBitsPerSizeByte) - 1;
 constexpr int kSizeBytes = 4;
 constexpr BYTE kExtendedHeader = 0x40;
 // Version 4's footer lies outside the region and stays: its flag keeps the tag's end where
@@ -23,7 +24,7 @@ constexpr BYTE kFooter = 0x10;
 constexpr BYTE kMarkedVersion = 3;
 
 // The zeros are read through this buffer, one a thread, as the look-ahead's helpers read them
-// too; in static storage, so nothing is allocated per file.
+// too; nothing is allocated per file (MinGW's runtime sets a thread's aside at its first scan).
 constexpr size_t kScanChunks = 16;
 thread_local BYTE Scanned[kScanChunks * sizeof ZeroBlock];
 
@@ -38,7 +39,7 @@ const BYTE* FirstNonZeroIn(const BYTE* from, const BYTE* end) {
 }
 
 void PutSize(int64_t size, BYTE* to) {
-  for (int i = kSizeBytes - 1; i >= 0; --i, size >>= 7)
+  for (int i = kSizeBytes - 1; i >= 0; --i, size >>= kBitsPerSizeByte)
     to[i] = static_cast<BYTE>(size & kSevenBits);
 }
 
@@ -96,7 +97,7 @@ int64_t HeaderRegion(const BYTE header[kHeaderSize]) {
   int64_t size = 0;
   for (size_t i = kSize; i < kHeaderSize; ++i) {
     if (header[i] > kSevenBits) return -1;
-    size = size << 7 | header[i];
+    size = size << kBitsPerSizeByte | header[i];
   }
   return size + kHeaderSize;
 }

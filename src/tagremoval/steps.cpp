@@ -99,7 +99,7 @@ bool HoldsTags(const FileStart& start) {
          (IsTrailerMarker(start.trailer) || PlanStart(start, LengthAfterCut(start)).end > 0);
 }
 
-int64_t ZeroedEnd(const FileStart& start) {
+int64_t StartChangeEnd(const FileStart& start) {
   return start.length >= kTrailerSize ? PlanStart(start, LengthAfterCut(start)).end : 0;
 }
 

@@ -44,7 +44,7 @@ bool ReadFileStart(HANDLE file, int64_t length, FileStart* start, int64_t* readi
 // Whether what was read holds a tag to remove, and where the change at the start would end
 // (0: none), as RemoveTags would decide on the file as it was then.
 bool HoldsTags(const FileStart& start);
-int64_t ZeroedEnd(const FileStart& start);
+int64_t StartChangeEnd(const FileStart& start);
 // Writes zeros from the position from up to to, in ZeroBlock's chunks, each ending where a
 // chunk counted from the start of the file ends, as the system's cache pages do.
 RemovalOutcome WriteZeros(HANDLE file, int64_t from, int64_t to);

@@ -118,7 +118,8 @@ TEST(TagsOfRealTaggersAreRemoved) {
     CHECK(fs::file_size(path) == tagged - (path == v23 ? 128 : 0));
     CHECK(Output("id3v2 -l " + Quote(path)).find("No ID3 tag") != std::string::npos);
     // The tag is there, emptied: no frame in it.
-    CHECK(Output("mid3v2 -l " + Quote(path)).find('=') == std::string::npos);
+    std::string listed = Output("mid3v2 -l " + Quote(path));
+    CHECK(listed.find("IDv2 tag info") != std::string::npos && listed.find('=') == std::string::npos);
     CHECK(Decoded(path) == audio);
   }
 }
