@@ -12,12 +12,12 @@
 
 namespace {
 
-// A file whose open and reads took this long together waited on its storage (a cold disk's
-// read, a mount's round trips): served by the system's cache they take a few microseconds.
+// A file whose open, reads and changes took this long together waited on its storage (a cold
+// disk's read, a mount's round trips, a client's cache that serves every read while every
+// truncation is a round trip): served by the system's cache they take a few microseconds.
 // After that many such files in a row, the files after the one at hand are opened and read
-// ahead, so that their waits overlap. One file held up by the scheduler is no storage's doing,
-// and a warm run makes the calls it always made. Only those calls are timed: a look-ahead could
-// make them ahead, never the changes.
+// ahead, and changed by helpers once shown, so that their waits overlap. One file held up by
+// the scheduler is no storage's doing, and a warm run makes the calls it always made.
 constexpr int64_t kWaitedMicroseconds = 50;
 constexpr int64_t kMicrosecondsPerSecond = 1000000;
 constexpr int kWaitingFilesInARow = 3;
@@ -35,6 +35,12 @@ int64_t WaitedTicks() {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
   return frequency.QuadPart * kWaitedMicroseconds / kMicrosecondsPerSecond;
+}
+
+int64_t Ticks() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now.QuadPart;
 }
 
 // The worker's own copy of the path list: the paths back to back, each NUL-terminated.
@@ -85,21 +91,25 @@ RemovalOutcome CleanItself(OpenAhead*& ahead, LPCSTR path) {
   return RemoveTags(path);
 }
 
-// Cleans one file, from what was read ahead where a helper opened it, else itself; records it
-// if that failed. An empty path (a program started with no argument) names no file, and is not
-// one that failed.
-RemovalOutcome Clean(OpenAhead*& ahead, LPCSTR path) {
-  AheadFile opened;
-  RemovalOutcome outcome;
-  if (TakeFront(ahead, &opened)) {
-    outcome = RemoveTagsOpened(opened.file, opened.start);
-    HandBack(ahead, opened.file);
-  } else {
-    outcome = CleanItself(ahead, path);
-  }
+// Records a file whose change failed. An empty path (a program started with no argument) names
+// no file, and is not one that failed.
+void RecordIfFailed(LPCSTR path, const RemovalOutcome& outcome) {
   if (IsFailure(outcome) && path[0] != '\0')
     RecordFailure(path, WhatFailed(outcome), outcome.error);
-  return outcome;
+}
+
+// Cleans one file: a helper changes it where one opened it, while the worker goes on (its
+// outcome recorded in the list's order), else the worker itself. True when the worker's own
+// calls waited on the storage.
+bool Clean(OpenAhead*& ahead, LPCSTR path, int64_t waitedTicks) {
+  AheadFile opened;
+  if (TakeFront(ahead, &opened)) {
+    StartChange(ahead);
+    return true;
+  }
+  int64_t started = Ticks();
+  RecordIfFailed(path, CleanItself(ahead, path));
+  return Ticks() - started >= waitedTicks;
 }
 
 // A file declined: closed unchanged if it was opened ahead.
@@ -111,7 +121,7 @@ void Decline(OpenAhead* ahead) {
 bool ShiftHeld() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
 // Shows one entry, asks when Shift is held, and cleans it unless the answer was No. True when
-// its open and its reads together waited on its storage.
+// its calls waited on its storage.
 bool ProcessEntry(const Controls& controls, OpenAhead*& ahead, LPCSTR path, double percentDone,
                   int64_t waitedTicks) {
   char percentText[16];
@@ -123,7 +133,7 @@ bool ProcessEntry(const Controls& controls, OpenAhead*& ahead, LPCSTR path, doub
     Decline(ahead);
     return false;
   }
-  return Clean(ahead, path).readTicks >= waitedTicks;
+  return Clean(ahead, path, waitedTicks);
 }
 
 }  // namespace
@@ -157,7 +167,7 @@ DWORD WINAPI WorkerThreadProc(LPVOID parameter) {
     AdvanceFront(ahead);
     if (ahead == nullptr && waitingInARow >= kWaitingFilesInARow &&
         FileListCount() >= kWorthOpeningAhead) {
-      ahead = StartOpenAhead();
+      ahead = StartOpenAhead(RecordIfFailed);
     }
     PercentDone += PercentStep;
     SendMessageA(controls.Progress, PBM_STEPIT, 0, 0);

@@ -35,25 +35,43 @@ DWORD AttributesFromMode(mode_t mode) {
 // fstat(2). Cleared before its descriptor is closed, so its number is never taken for another
 // file; another open only replaces it, which costs GetFileType an fstat.
 std::atomic<int> LastOpenedRegular{-1};
-// The one file being changed and the thread changing it: from its first truncation or write
-// until it is closed, by whichever thread (a file may be opened by one thread, changed by
+// The files being changed and the threads changing them: each from its first truncation or
+// write until it is closed, by whichever thread (a file may be opened by one thread, changed by
 // another and closed by a third), or until the thread changing it turns to another file. A
-// thread that only opened and read a file is not changing it.
-std::atomic<int> ChangedFd{-1};
-std::atomic<std::thread::id> ChangingThread{};
+// thread that only opened and read a file is not changing it. A thread keeps its row while it
+// lives; the worker and the look-ahead's helpers change a file each at most, and the rows
+// outnumber them. A thread that finds no row free is left unnoted, as one that only reads.
+constexpr int kChangeRows = 64;
+struct ChangeRow {
+  std::atomic<std::thread::id> thread{};
+  std::atomic<int> fd{-1};
+};
+ChangeRow Changes[kChangeRows];
+
+ChangeRow* RowOf(std::thread::id thread) {
+  for (ChangeRow& row : Changes) {
+    if (row.thread.load() == thread) return &row;
+  }
+  return nullptr;
+}
 
 void NoteChange(int fd) {
   if (fd == STDERR_FILENO) return;  // a line on standard error changes no file
-  ChangingThread = std::this_thread::get_id();
-  ChangedFd = fd;
+  std::thread::id self = std::this_thread::get_id();
+  ChangeRow* row = RowOf(self);
+  for (int i = 0; row == nullptr && i < kChangeRows; ++i) {
+    std::thread::id none{};
+    if (Changes[i].thread.compare_exchange_strong(none, self)) row = &Changes[i];
+  }
+  if (row != nullptr) row->fd = fd;
 }
 
-// A file call by the thread changing a file, on another file: that change is over.
+// A file call by a thread changing a file, on another file: that change is over.
 void NoteFileCall(HANDLE file) {
-  int changed = ChangedFd.load();
-  if (changed < 0 || changed == FdFromHandle(file)) return;
-  if (ChangingThread.load() == std::this_thread::get_id())
-    ChangedFd.compare_exchange_strong(changed, -1);
+  ChangeRow* row = RowOf(std::this_thread::get_id());
+  if (row == nullptr) return;
+  int changed = row->fd.load();
+  if (changed >= 0 && changed != FdFromHandle(file)) row->fd.compare_exchange_strong(changed, -1);
 }
 
 // Notes the call's file before the call's own check, so that a thread whose change is over
@@ -115,7 +133,15 @@ int OpenForWriting(LPCSTR path, int flags, bool readAhead) {
 }  // namespace
 
 bool platform::ThreadChangingFile(std::thread::id thread) {
-  return ChangedFd.load() >= 0 && ChangingThread.load() == thread;
+  ChangeRow* row = RowOf(thread);
+  return row != nullptr && row->fd.load() >= 0;
+}
+
+void platform::ForgetChanges(std::thread::id thread) {
+  if (ChangeRow* row = RowOf(thread)) {
+    row->fd = -1;
+    row->thread = std::thread::id{};
+  }
 }
 
 bool platform::CurrentThreadChangingFile() {
@@ -258,8 +284,10 @@ BOOL WINAPI CloseHandle(HANDLE object) {
   // A change is over once its file is being closed, by whichever thread: a thread that stops
   // here at the process's end must not keep the end waiting for the thread that changed it.
   if (IsFileHandle(object)) {
-    int fd = FdFromHandle(object);
-    if (ChangedFd.compare_exchange_strong(fd, -1)) ChangeEnded();
+    for (ChangeRow& row : Changes) {
+      int fd = FdFromHandle(object);
+      if (row.fd.compare_exchange_strong(fd, -1)) ChangeEnded();
+    }
   }
   AbandonGuard guard;
   if (IsFileHandle(object)) {

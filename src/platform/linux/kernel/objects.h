@@ -43,6 +43,8 @@ BOOL CloseFind(Object* object);
 // and it is neither closed nor left for another file yet.
 bool CurrentThreadChangingFile();
 bool ThreadChangingFile(std::thread::id thread);
+// A thread that returned changes nothing more: its row is free for another.
+void ForgetChanges(std::thread::id thread);
 // A change is over (its file closed): a thread waiting to stop at the process's end looks again.
 void ChangeEnded();
 
