@@ -6,21 +6,17 @@
 
 #include "common/failure_record.h"
 #include "common/run_state.h"
+#include "common/storage_wait.h"
 #include "filelist/filelist.h"
 #include "tagremoval/tagremoval.h"
 #include "worker/open_ahead.h"
 
 namespace {
 
-// A file whose open, reads and changes took this long together waited on its storage (a cold
-// disk's read, a mount's round trips, a client's cache that serves every read while every
-// truncation is a round trip): served by the system's cache they take a few microseconds.
-// After that many such files in a row, the files after the one at hand are opened and read
-// ahead, and changed by helpers once shown, so that their waits overlap. One file held up by
-// the scheduler is no storage's doing, and a warm run makes the calls it always made.
-constexpr int64_t kWaitedMicroseconds = 50;
-constexpr int64_t kMicrosecondsPerSecond = 1000000;
-constexpr int kWaitingFilesInARow = 3;
+// A file waited on its storage when its open, reads and changes together took a wait's time (a
+// cold disk's read, a mount's round trips, a client's cache that serves every read while every
+// truncation is a round trip). After kWaitsInARow such files, the files after the one at hand
+// are opened and read ahead, and changed by helpers once shown, so that their waits overlap.
 // Fewer entries left than this are not worth starting helpers for.
 constexpr DWORD kWorthOpeningAhead = 3;
 
@@ -29,19 +25,6 @@ struct Controls {
   HWND Progress;
   HWND FileName;
 };
-
-// The performance counter's ticks in kWaitedMicroseconds.
-int64_t WaitedTicks() {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return frequency.QuadPart * kWaitedMicroseconds / kMicrosecondsPerSecond;
-}
-
-int64_t Ticks() {
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return now.QuadPart;
-}
 
 // The worker's own copy of the path list: the paths back to back, each NUL-terminated.
 std::string CopyPaths(const char* const* paths, int* count) {
@@ -107,9 +90,9 @@ bool Clean(OpenAhead*& ahead, LPCSTR path, int64_t waitedTicks) {
     StartChange(ahead);
     return true;
   }
-  int64_t started = Ticks();
+  int64_t started = TicksNow();
   RecordIfFailed(path, CleanItself(ahead, path));
-  return Ticks() - started >= waitedTicks;
+  return TicksNow() - started >= waitedTicks;
 }
 
 // A file declined: closed unchanged if it was opened ahead.
@@ -165,7 +148,7 @@ DWORD WINAPI WorkerThreadProc(LPVOID parameter) {
       return 0;
     }
     AdvanceFront(ahead);
-    if (ahead == nullptr && waitingInARow >= kWaitingFilesInARow &&
+    if (ahead == nullptr && waitingInARow >= kWaitsInARow &&
         FileListCount() >= kWorthOpeningAhead) {
       ahead = StartOpenAhead(RecordIfFailed);
     }
