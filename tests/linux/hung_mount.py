@@ -2,10 +2,10 @@
 """The real Linux program on a mount of our own file system (slowfs), as on a slow or stuck
 network share.
 
-  hung_mount.py PROGRAM SLOWFS MODEL SCAN
+  hung_mount.py PROGRAM SLOWFS MODEL [SCAN]
 
 MODEL is the rules' model as a program (expected_after): what each file must become; SCAN the
-program's scan alone (bench_scan).
+program's scan alone (bench_scan), where the build has it.
 
 - One open held by the file system: SIGTERM while the worker is at that file's turn (the open
   is a helper's, made ahead, or the worker's own), once the files before it are cleaned, ends
@@ -30,7 +30,8 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import mp3  # noqa: E402
 
-PROGRAM, SLOWFS, MODEL_PROGRAM, SCAN = (os.path.realpath(p) for p in sys.argv[1:5])
+PROGRAM, SLOWFS, MODEL_PROGRAM = (os.path.realpath(p) for p in sys.argv[1:4])
+SCAN = os.path.realpath(sys.argv[4]) if len(sys.argv) > 4 else None
 OFFSCREEN = dict(os.environ, QT_QPA_PLATFORM="offscreen")
 UNSEEN = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
 GRACE = 1.0  # the wait for the worker after a confirmed stop
@@ -160,18 +161,23 @@ def slowed(work):
     if not mount.made:
         return mount
     try:
-        scanned(source, mount)
+        if SCAN:
+            scanned(source, mount)
         run_slowed(source, mount, files)
-        # A folder listed again: each of its files comes twice within fewer entries than are
-        # opened ahead, so its second entry may be taken up while the first is still open.
-        # Two trailers: the second listing must cut the one the first uncovered.
+        # The last folder's files listed again, last first, by the same path and by another
+        # spelling of it: each comes twice within fewer entries than are opened ahead, so its
+        # second entry may be taken up, or its first change still be under way, while the first
+        # is open. Two trailers: the second listing must cut the one the first uncovered.
         files = {p: data + mp3.TRAILER for p, data in files.items()
                  if os.path.dirname(p).endswith("/d")}
         twice = {p: cleaned(data) for p, data in files.items()}
-        for path, data in files.items():
-            with open(path, "wb") as f:
-                f.write(data)
-        run_slowed(source, mount, twice, os.path.join(mount.mount, "d"), "listed twice: ")
+        for again in ("d", "./d"):
+            for path, data in files.items():
+                with open(path, "wb") as f:
+                    f.write(data)
+            met = os.listdir(os.path.join(source, "d"))  # in the order the scan meets them
+            paths = [os.path.join(mount.mount, again, name) for name in reversed(met)]
+            run_slowed(source, mount, twice, paths, f"listed twice, as {again}: ")
     finally:
         mount.close()
     return mount
@@ -193,10 +199,11 @@ def scanned(source, mount):
     shutil.rmtree(tree)
 
 
-def run_slowed(source, mount, files, again=None, what=""):
-    """--no-dialog over the mount (and again, listed after it); every file as the rules say."""
+def run_slowed(source, mount, files, again=(), what=""):
+    """--no-dialog over the mount (and the paths again, listed after it); every file as the
+    rules say."""
     started = time.monotonic()
-    run = start(mount.mount, True, *([again] if again else []))
+    run = start(mount.mount, True, *again)
     try:
         code = run.wait(timeout=RUN_WAIT)
     except subprocess.TimeoutExpired:

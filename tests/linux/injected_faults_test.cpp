@@ -2,6 +2,7 @@
 // mount makes it fail: the file at hand is left as the last step done left it, the run goes on
 // to the next file, and the record names the file and what failed.
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ namespace {
 
 // Three the worker cleans itself, slow, before the look-ahead opens the rest.
 constexpr int kFiles = 6;
+constexpr int kRounds = 3;           // of runs with a helper's fault, until one falls on a helper
 constexpr uint32_t kTagSize = 5000;  // two writes of zeros: a fault can fall between them
 const Bytes Audio = files::Pattern(3000);
 const Bytes Original = files::Join(
@@ -44,10 +46,13 @@ Bytes Cleaned() {
   return cleaned;
 }
 
-// Runs the worker over the files, named one by one, with the fault injected.
-void RunWith(const std::vector<std::string>& paths, const trace::Fault& fault) {
+// Runs the worker over the files, named one by one, with the fault injected; onCall sees each of
+// the worker's calls of the user side.
+void RunWith(const std::vector<std::string>& paths, const trace::Fault& fault,
+             std::function<void(const std::string&)> onCall = nullptr) {
   for (const std::string& path : paths) files::Write(path, Original);
   recorder::Reset();
+  recorder::OnCall = onCall;
   FileListClear();
   ClearFailures();
   DialogWindow = recorder::Dialog;
@@ -114,11 +119,12 @@ TEST(AFaultAheadIsTheWorkersToRedoAndOneInAHelpersChangeIsRecorded) {
   files::TempFolder folder;
   std::vector<std::string> paths = Files(folder);
   for (std::string call : kCalls) {
-    // The helpers open the files after the first few, those the worker does not reach first:
-    // the fault must fall on a helper in at least one of the runs.
+    // The helpers open the files after the first few, those the worker does not reach first,
+    // and change most of them (the worker changes those it would otherwise wait for): the fault
+    // must fall on a helper in at least one of the runs.
     bool fellOnAHelper = false;
-    for (int nth = 1; nth <= kFiles; ++nth) {
-      RunWith(paths, {call, nth, ERROR_READ_FAULT, false, true});
+    for (int nth = 1; nth <= kFiles * kRounds && !(fellOnAHelper && nth > kFiles); ++nth) {
+      RunWith(paths, {call, (nth - 1) % kFiles + 1, ERROR_READ_FAULT, false, true});
       std::string hit = trace::FaultHit();
       fellOnAHelper = fellOnAHelper || !hit.empty();
       trace::Reset();
@@ -135,4 +141,19 @@ TEST(AFaultAheadIsTheWorkersToRedoAndOneInAHelpersChangeIsRecorded) {
     if (!fellOnAHelper) check::Fail(__FILE__, __LINE__, call + ": no helper made such a call");
   }
   ClearFailures();
+}
+
+// A stop while the file shown and those before it are being changed by helpers: the run ends
+// once those changes have, each whole, and the file opened ahead after it stays untouched.
+TEST(AStopWithChangesUnderWayEndsThemWholeAndStartsNoneAfter) {
+  files::TempFolder folder;
+  std::vector<std::string> paths = Files(folder);
+  const size_t shown = paths.size() - 2;
+  RunWith(paths, {}, [&](const std::string& line) {
+    if (line == "SetWindowTextA filename " + paths[shown]) SetEvent(StopEvent);
+  });
+  for (size_t i = 0; i < paths.size(); ++i)
+    CHECK(files::Read(paths[i]) == (i <= shown ? Cleaned() : Original));
+  CHECK_EQ(FailureCount(), 0u);
+  trace::Reset();
 }
