@@ -1,5 +1,7 @@
 #include "filelist/folder_readers.h"
 
+#include "common/detached_thread.h"
+
 namespace {
 
 // More readers than this keep no mount busier: a NAS serves a few dozen requests at once.
@@ -127,11 +129,7 @@ DWORD WINAPI ReaderProc(LPVOID parameter) {
 bool StartReader(FolderReaders* readers) {
   ++readers->readers;
   ++readers->users;
-  HANDLE thread = CreateThread(nullptr, 0, ReaderProc, readers, 0, nullptr);
-  if (thread != nullptr) {
-    CloseHandle(thread);
-    return true;
-  }
+  if (StartDetachedThread(ReaderProc, readers)) return true;
   --readers->readers;
   --readers->users;
   return false;

@@ -2,6 +2,7 @@
 // worker gave the go-ahead for and close behind, and the ring's bookkeeping both sides share.
 #include <cstring>
 
+#include "common/detached_thread.h"
 #include "worker/ahead_ring.h"
 
 namespace lookahead {
@@ -167,11 +168,7 @@ bool StartHelper(OpenAhead* ahead) {
     ++ahead->helpers;
     ++ahead->users;
   }
-  HANDLE helper = CreateThread(nullptr, 0, HelperProc, ahead, 0, nullptr);
-  if (helper != nullptr) {
-    CloseHandle(helper);
-    return true;
-  }
+  if (StartDetachedThread(HelperProc, ahead)) return true;
   Lock lock(ahead->lock);
   --ahead->helpers;
   --ahead->users;
