@@ -3,6 +3,7 @@
 namespace {
 
 constexpr int64_t kWaitedMicroseconds = 50;
+constexpr int64_t kChangesWaitedMicroseconds = 300;
 constexpr int64_t kMicrosecondsPerSecond = 1000000;
 
 }  // namespace
@@ -13,8 +14,16 @@ int64_t TicksNow() {
   return now.QuadPart;
 }
 
-int64_t WaitedTicks() {
+namespace {
+
+int64_t TicksIn(int64_t microseconds) {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
-  return frequency.QuadPart * kWaitedMicroseconds / kMicrosecondsPerSecond;
+  return frequency.QuadPart * microseconds / kMicrosecondsPerSecond;
 }
+
+}  // namespace
+
+int64_t WaitedTicks() { return TicksIn(kWaitedMicroseconds); }
+
+int64_t ChangesWaitedTicks() { return TicksIn(kChangesWaitedMicroseconds); }

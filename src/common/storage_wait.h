@@ -14,3 +14,7 @@ constexpr int kWaitsInARow = 3;
 // The performance counter now, and its ticks in the time that says a call waited.
 int64_t TicksNow();
 int64_t WaitedTicks();
+// Its ticks in the time that says a file's changes waited on round trips: a local disk's,
+// even of a file just read from a cold disk, take less (its journal, the scheduler); on a LAN
+// mount the cut and the write of a tagged file take a round trip of some 200 µs each.
+int64_t ChangesWaitedTicks();

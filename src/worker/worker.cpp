@@ -59,11 +59,10 @@ LPCSTR WhatFailed(const RemovalOutcome& outcome) {
   }
 }
 
-// Opens and cleans the file itself once no file it handed back is open. A file opened ahead
+// Opens and cleans the file itself, once no file it handed back is open. A file opened ahead
 // under another of its names (another spelling, a link) shares it with a helper: then the
 // look-ahead ends, closing all it opened, and the open is tried again.
 RemovalOutcome CleanItself(OpenAhead*& ahead, LPCSTR path) {
-  AwaitClosed(ahead);
   RemovalOutcome outcome = RemoveTags(path);
   if (ahead == nullptr || outcome.result != RemovalResult::kNotOpened ||
       outcome.error != ERROR_SHARING_VIOLATION) {
@@ -81,18 +80,47 @@ void RecordIfFailed(LPCSTR path, const RemovalOutcome& outcome) {
     RecordFailure(path, WhatFailed(outcome), outcome.error);
 }
 
-// Cleans one file: a helper changes it where one opened it, while the worker goes on (its
-// outcome recorded in the list's order), else the worker itself. True when the worker's own
-// calls waited on the storage.
-bool Clean(OpenAhead*& ahead, LPCSTR path, int64_t waitedTicks) {
+// Whether files and their changes wait on their storage. A local disk's cache takes a change in a
+// few microseconds, and the worker makes it at once, as handing it on would only hold up the
+// helpers' opens; once kWaitsInARow changes in a row have waited (a mount's truncation is a
+// round trip), the helpers make them while the worker goes on.
+struct ChangePace {
+  int64_t waitedTicks = WaitedTicks();
+  int64_t changesWaitedTicks = ChangesWaitedTicks();
+  int waitedInARow = 0;
+  bool handedOn = false;
+  void Note(const RemovalOutcome& outcome, int64_t changeTicks) {
+    if (outcome.result == RemovalResult::kNothingToRemove) return;  // no change was made
+    waitedInARow = changeTicks >= changesWaitedTicks ? waitedInARow + 1 : 0;
+    handedOn = handedOn || waitedInARow >= kWaitsInARow;
+  }
+};
+
+// Cleans one file: where a helper opened it, from what it read ahead, by that helper while the
+// worker goes on once changes wait (its outcome recorded in the list's order), else by the
+// worker; else the worker opens and cleans it itself. True when the worker's own calls waited
+// on the storage.
+bool Clean(OpenAhead*& ahead, LPCSTR path, ChangePace& pace) {
   AheadFile opened;
   if (TakeFront(ahead, &opened)) {
-    StartChange(ahead);
+    if (pace.handedOn) {
+      StartChange(ahead);
+      return true;
+    }
+    int64_t started = TicksNow();
+    RemovalOutcome outcome = RemoveTagsOpened(opened.file, opened.start);
+    pace.Note(outcome, TicksNow() - started);
+    HandBack(ahead, opened.file);
+    RecordIfFailed(path, outcome);
     return true;
   }
+  AwaitClosed(ahead);
   int64_t started = TicksNow();
-  RecordIfFailed(path, CleanItself(ahead, path));
-  return TicksNow() - started >= waitedTicks;
+  RemovalOutcome outcome = CleanItself(ahead, path);
+  int64_t took = TicksNow() - started;
+  pace.Note(outcome, took - outcome.readTicks);
+  RecordIfFailed(path, outcome);
+  return took >= pace.waitedTicks;
 }
 
 // A file declined: closed unchanged if it was opened ahead.
@@ -106,7 +134,7 @@ bool ShiftHeld() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 // Shows one entry, asks when Shift is held, and cleans it unless the answer was No. True when
 // its calls waited on its storage.
 bool ProcessEntry(const Controls& controls, OpenAhead*& ahead, LPCSTR path, double percentDone,
-                  int64_t waitedTicks) {
+                  ChangePace& pace) {
   char percentText[16];
   std::snprintf(percentText, sizeof percentText, "%.01f%%", percentDone);
   SetWindowTextA(controls.Percent, percentText);
@@ -116,7 +144,7 @@ bool ProcessEntry(const Controls& controls, OpenAhead*& ahead, LPCSTR path, doub
     Decline(ahead);
     return false;
   }
-  return Clean(ahead, path, waitedTicks);
+  return Clean(ahead, path, pace);
 }
 
 }  // namespace
@@ -139,9 +167,9 @@ DWORD WINAPI WorkerThreadProc(LPVOID parameter) {
   if (StopRequested()) return 0;
   OpenAhead* ahead = nullptr;
   int waitingInARow = 0;
-  int64_t waitedTicks = WaitedTicks();
+  ChangePace pace;
   while (FileListCount() > 0) {
-    bool waited = ProcessEntry(controls, ahead, FileListFront(), PercentDone, waitedTicks);
+    bool waited = ProcessEntry(controls, ahead, FileListFront(), PercentDone, pace);
     waitingInARow = waited ? waitingInARow + 1 : 0;
     if (StopRequested()) {
       EndOpenAhead(ahead);

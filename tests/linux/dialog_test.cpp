@@ -176,7 +176,7 @@ bool OpenHere(const std::string& path) {
 }
 
 constexpr int kSlowFilesBeforeTheLookAhead = 3;
-constexpr int kReadsPerFile = 2;  // its end, then its start
+constexpr int kCallsPerFile = 3;  // reading its end, then its start, and zeroing its tag
 // How long the helpers may take to close what they opened ahead, once the run has ended, and
 // how often that is looked at.
 constexpr auto kClosedWithin = std::chrono::seconds(5);
@@ -184,12 +184,12 @@ constexpr auto kClosedLookEvery = std::chrono::milliseconds(10);
 // How long a change is held before the stop, for a finish that did not wait for it to show.
 constexpr auto kChangeHeldFor = std::chrono::milliseconds(50);
 
-// Files that take a slow mount's time start the look-ahead: the files after them are opened by
-// helpers, which change each once it was shown and confirmed. A No, and then a stop, leave every
-// file opened ahead as it was, and close it; only the files confirmed change, as they are at
-// their turn: one rewritten by another program meanwhile, to the same length and with no tag, is
-// left as that program wrote it. The worker asks for the next file while a change is under way,
-// and neither the run's end nor a stop comes before that change has ended whole.
+// Files whose reads and changes take a slow mount's time start the look-ahead: the files after
+// them are opened by helpers, which change each once it was shown and confirmed. A No, and then a
+// stop, leave every file opened ahead as it was, and close it; only the files confirmed change, as
+// they are at their turn: one rewritten by another program meanwhile, to the same length and with
+// no tag, is left as that program wrote it. The worker asks for the next file while a change is
+// under way, and neither the run's end nor a stop comes before that change has ended whole.
 TEST(FilesOpenedAheadChangeOnlyAtTheirTurn) {
   gate::Reset();
   files::TempFolder folder;
@@ -228,7 +228,7 @@ TEST(FilesOpenedAheadChangeOnlyAtTheirTurn) {
     return false;
   };
   auto yes = [&] { return confirm(QMessageBox::Yes); };
-  gate::SlowReads(kReadsPerFile * kSlowFilesBeforeTheLookAhead);
+  gate::SlowCalls(kCallsPerFile * kSlowFilesBeforeTheLookAhead);
   std::vector<Step> steps = {[] {
     if (Dialog() == nullptr || !Dialog()->isVisible()) return false;
     PressShift(Dialog(), true);

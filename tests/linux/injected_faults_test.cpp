@@ -61,7 +61,7 @@ void RunWith(const std::vector<std::string>& paths, const trace::Fault& fault,
   for (const std::string& path : paths) list.push_back(path.c_str());
   list.push_back(nullptr);
   trace::Reset();
-  trace::SlowOpens = true;  // the look-ahead starts after the first few files
+  trace::SlowMount = true;  // the look-ahead starts after the first few files
   trace::Inject(fault);
   WorkerThreadProc(list.data());
   CloseHandle(StopEvent);
