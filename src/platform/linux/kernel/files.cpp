@@ -35,45 +35,6 @@ DWORD AttributesFromMode(mode_t mode) {
 // fstat(2). Cleared before its descriptor is closed, so its number is never taken for another
 // file; another open only replaces it, which costs GetFileType an fstat.
 std::atomic<int> LastOpenedRegular{-1};
-// The files being changed and the threads changing them: each from its first truncation or
-// write until it is closed, by whichever thread (a file may be opened by one thread, changed by
-// another and closed by a third), or until the thread changing it turns to another file. A
-// thread that only opened and read a file is not changing it. A thread keeps its row while it
-// lives; the worker and the look-ahead's helpers change a file each at most, and the rows
-// outnumber them. A thread that finds no row free is left unnoted, as one that only reads.
-constexpr int kChangeRows = 64;
-struct ChangeRow {
-  std::atomic<std::thread::id> thread{};
-  std::atomic<int> fd{-1};
-};
-ChangeRow Changes[kChangeRows];
-
-ChangeRow* RowOf(std::thread::id thread) {
-  for (ChangeRow& row : Changes) {
-    if (row.thread.load() == thread) return &row;
-  }
-  return nullptr;
-}
-
-void NoteChange(int fd) {
-  if (fd == STDERR_FILENO) return;  // a line on standard error changes no file
-  std::thread::id self = std::this_thread::get_id();
-  ChangeRow* row = RowOf(self);
-  for (int i = 0; row == nullptr && i < kChangeRows; ++i) {
-    std::thread::id none{};
-    if (Changes[i].thread.compare_exchange_strong(none, self)) row = &Changes[i];
-  }
-  if (row != nullptr) row->fd = fd;
-}
-
-// A file call by a thread changing a file, on another file: that change is over.
-void NoteFileCall(HANDLE file) {
-  ChangeRow* row = RowOf(std::this_thread::get_id());
-  if (row == nullptr) return;
-  int changed = row->fd.load();
-  if (changed >= 0 && changed != FdFromHandle(file)) row->fd.compare_exchange_strong(changed, -1);
-}
-
 // Notes the call's file before the call's own check, so that a thread whose change is over
 // stops at the start of its next file call once the process is ending.
 struct FileCallGuard {
@@ -131,22 +92,6 @@ int OpenForWriting(LPCSTR path, int flags, bool readAhead) {
 }
 
 }  // namespace
-
-bool platform::ThreadChangingFile(std::thread::id thread) {
-  ChangeRow* row = RowOf(thread);
-  return row != nullptr && row->fd.load() >= 0;
-}
-
-void platform::ForgetChanges(std::thread::id thread) {
-  if (ChangeRow* row = RowOf(thread)) {
-    row->fd = -1;
-    row->thread = std::thread::id{};
-  }
-}
-
-bool platform::CurrentThreadChangingFile() {
-  return ThreadChangingFile(std::this_thread::get_id());
-}
 
 // Keeps: opens an existing path only (OPEN_EXISTING), with the access asked for, returning
 // INVALID_HANDLE_VALUE on failure with the reason for GetLastError; a folder opens only with
@@ -283,12 +228,7 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION
 BOOL WINAPI CloseHandle(HANDLE object) {
   // A change is over once its file is being closed, by whichever thread: a thread that stops
   // here at the process's end must not keep the end waiting for the thread that changed it.
-  if (IsFileHandle(object)) {
-    for (ChangeRow& row : Changes) {
-      int fd = FdFromHandle(object);
-      if (row.fd.compare_exchange_strong(fd, -1)) ChangeEnded();
-    }
-  }
+  if (IsFileHandle(object)) NoteClosing(FdFromHandle(object));
   AbandonGuard guard;
   if (IsFileHandle(object)) {
     int fd = FdFromHandle(object);
