@@ -16,8 +16,8 @@ namespace {
 // A file waited on its storage when its open, reads and changes together took a wait's time (a
 // cold disk's read, a mount's round trips, a client's cache that serves every read while every
 // truncation is a round trip). After kWaitsInARow such files, the files after the one at hand
-// are opened and read ahead, and changed by helpers once shown, so that their waits overlap.
-// Fewer entries left than this are not worth starting helpers for.
+// are opened and read ahead, so that their waits overlap; with fewer entries left than this it
+// is not worth starting helpers.
 constexpr DWORD kWorthOpeningAhead = 3;
 
 struct Controls {
@@ -82,8 +82,8 @@ void RecordIfFailed(LPCSTR path, const RemovalOutcome& outcome) {
 
 // Whether files and their changes wait on their storage. A local disk's cache takes a change in a
 // few microseconds, and the worker makes it at once, as handing it on would only hold up the
-// helpers' opens; once kWaitsInARow changes in a row have waited (a mount's truncation is a
-// round trip), the helpers make them while the worker goes on.
+// helpers' opens; once kWaitsInARow changes in a row have waited on round trips (a mount's cut
+// and write), the helpers make them while the worker goes on.
 struct ChangePace {
   int64_t waitedTicks = WaitedTicks();
   int64_t changesWaitedTicks = ChangesWaitedTicks();
