@@ -10,32 +10,24 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../
 import mp3  # noqa: E402
 
 VARDEL_ROW = "vardel --no-dialog"
-BEFORE_ROW = "vardel --no-dialog, before"
 PEER_ROW = "mid3v2 -D"
 ONE_FLOOR_ROW = "floor, one process"
-FIND_ROW = "find alone"
 
 
 def parallel_row(folders):
     return "floor, %d processes in parallel" % folders
 
 
-def rows(build, folders, before=None, find=False):
-    """{row: command maker, given the tree's root}; before: another build of the program, timed
-    beside this one; find: find alone, listing the tree."""
+def rows(build, folders):
+    """{row: command maker, given the tree's root}."""
     vardel = os.path.join(build, "vardel")
     floor = os.path.join(build, "bench", "bench_floor")
     parallel = 'ls -d "$1"/*/ | xargs -P %d -n 1 %s >/dev/null' % (folders, floor)
     mid = 'find "$1" -name "*.mp3" -print0 | xargs -0 mid3v2 -D >/dev/null'
-    made = {VARDEL_ROW: lambda root: [vardel, "--no-dialog", root]}
-    if before:
-        made[BEFORE_ROW] = lambda root: [before, "--no-dialog", root]
-    made.update({ONE_FLOOR_ROW: lambda root: [floor, root],
-                 parallel_row(folders): lambda root: ["sh", "-c", parallel, "sh", root]})
-    if find:
-        made[FIND_ROW] = lambda root: ["find", root, "-name", "*.mp3"]
-    made[PEER_ROW] = lambda root: ["sh", "-c", mid, "sh", root]
-    return made
+    return {VARDEL_ROW: lambda root: [vardel, "--no-dialog", root],
+            ONE_FLOOR_ROW: lambda root: [floor, root],
+            parallel_row(folders): lambda root: ["sh", "-c", parallel, "sh", root],
+            PEER_ROW: lambda root: ["sh", "-c", mid, "sh", root]}
 
 
 def timed(command):

@@ -1,8 +1,7 @@
-// The helpers' side of the look-ahead: the threads that open and read ahead, change what the
-// worker gave the go-ahead for and close behind, and the ring's bookkeeping both sides share.
+// The helpers' side of the look-ahead: the threads that open and read ahead and close behind,
+// and the ring's bookkeeping that both sides share.
 #include <cstring>
 
-#include "common/detached_thread.h"
 #include "worker/ahead_ring.h"
 
 namespace lookahead {
@@ -25,8 +24,7 @@ Slot& TakeUpNext(OpenAhead* ahead, SlotState state) {
   DWORD entry = ahead->next++;
   Slot& slot = SlotOf(ahead, entry);
   slot.state = slot.pathKept ? state : SlotState::kLeft;
-  for (DWORD before = ahead->oldest; before < entry && slot.state == SlotState::kOpening;
-       ++before) {
+  for (DWORD before = ahead->front; before < entry && slot.state == SlotState::kOpening; ++before) {
     const Slot& other = SlotOf(ahead, before);
     if (other.pathKept && std::strcmp(other.path, slot.path) == 0) slot.state = SlotState::kLeft;
   }
@@ -42,20 +40,11 @@ Slot* ToClose(OpenAhead* ahead) {
   return nullptr;
 }
 
-Slot* ToChange(OpenAhead* ahead) {
-  for (DWORD entry = ahead->oldest; ahead->toChange > 0 && entry <= ahead->front; ++entry) {
-    if (SlotOf(ahead, entry).state == SlotState::kToChange) return &SlotOf(ahead, entry);
-  }
-  return nullptr;
-}
-
-// A change is a helper's job at once: the ring moves on only as the changes end.
 void WakeHelperFor(OpenAhead* ahead, bool workerWaits) {
   if (ahead->idle == 0) return;
   DWORD entries = EntriesToTakeUp(ahead);
   bool batch = entries == kWakeBatch || (entries > 0 && ahead->next + entries == ahead->count);
-  if (batch || ahead->toChange > 0 || ahead->toClose >= kWakeBatch ||
-      (workerWaits && (entries > 0 || ahead->toClose))) {
+  if (batch || ahead->toClose >= kWakeBatch || (workerWaits && (entries > 0 || ahead->toClose))) {
     WakeConditionVariable(&ahead->helpersWork);
   }
 }
@@ -79,42 +68,15 @@ void CloseSlot(OpenAhead* ahead, Slot& slot, Lock& lock) {
   WakeConditionVariable(&ahead->workerWake);
 }
 
-void ChangeSlot(OpenAhead* ahead, Slot& slot, Lock& lock) {
-  --ahead->toChange;
-  slot.state = SlotState::kChanging;
-  AheadFile opened = slot.opened;
-  LeaveCriticalSection(&lock.Section());
-  RemovalOutcome outcome = RemoveTagsOpened(opened.file, opened.start);
-  CloseHandle(opened.file);
-  EnterCriticalSection(&lock.Section());
-  slot.outcome = outcome;
-  slot.state = SlotState::kChanged;
-  --ahead->unclosed;
-  --ahead->held;
-  WakeConditionVariable(&ahead->workerWake);
-}
-
 namespace {
-
-// The file's identity, so that a change under way of the same file by another name is waited
-// for; unknown, it is taken for every file's.
-FileIdentity IdentityOf(HANDLE file) {
-  BY_HANDLE_FILE_INFORMATION information;
-  if (!GetFileInformationByHandle(file, &information)) return {};
-  return {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow,
-          true};
-}
 
 void OpenSlot(OpenAhead* ahead, Slot& slot, Lock& lock) {
   ++ahead->held;
   LeaveCriticalSection(&lock.Section());
   AheadFile opened;
   opened.file = OpenAndReadStart(slot.path, &opened.start);
-  FileIdentity identity =
-      opened.file != INVALID_HANDLE_VALUE ? IdentityOf(opened.file) : FileIdentity{};
   EnterCriticalSection(&lock.Section());
   slot.opened = opened;
-  slot.identity = identity;
   if (opened.file == INVALID_HANDLE_VALUE) {
     --ahead->held;
     slot.state = SlotState::kLeft;
@@ -132,10 +94,7 @@ DWORD WINAPI HelperProc(LPVOID parameter) {
   {
     Lock lock(ahead->lock);
     for (;;) {
-      if (Slot* slot = ToChange(ahead)) {
-        WakeHelperFor(ahead, false);
-        ChangeSlot(ahead, *slot, lock);
-      } else if (Slot* slot = ToClose(ahead)) {
+      if (Slot* slot = ToClose(ahead)) {
         WakeHelperFor(ahead, false);
         CloseSlot(ahead, *slot, lock);
       } else if (EntriesToTakeUp(ahead) > 0) {
@@ -168,7 +127,11 @@ bool StartHelper(OpenAhead* ahead) {
     ++ahead->helpers;
     ++ahead->users;
   }
-  if (StartDetachedThread(HelperProc, ahead)) return true;
+  HANDLE helper = CreateThread(nullptr, 0, HelperProc, ahead, 0, nullptr);
+  if (helper != nullptr) {
+    CloseHandle(helper);
+    return true;
+  }
   Lock lock(ahead->lock);
   --ahead->helpers;
   --ahead->users;

@@ -6,13 +6,9 @@
 
 namespace lookahead {
 
-// At most this many entries are open or being opened ahead of the worker, or being changed or
-// closed behind it: a slot each, all allocated once per run. The ring starts at the oldest entry
-// whose change has not been reported yet.
+// At most this many entries are open or being opened ahead of the worker, or being closed
+// behind it: a slot each, all allocated once per run.
 constexpr DWORD kOpenAhead = 64;
-// At most this many changes are under way or waiting to be reported, the one at the front
-// included: the rest of the ring stays free for the files opened ahead.
-constexpr DWORD kChangesInFlight = kOpenAhead / 2;
 // The helpers start as one and grow by one each time the worker finds its file still being
 // opened, or its file not taken up with no helper free, up to this many: enough to keep a mount's
 // round trips overlapping where the worker has little to do (a clean library), while where its own
@@ -25,24 +21,13 @@ constexpr DWORD kWakeBatch = 8;
 constexpr size_t kPathBytes = 4096;
 
 enum class SlotState {
-  kFree,      // for the entry kOpenAhead places after the last one it held
-  kOpening,   // a helper is opening and reading its entry
-  kReady,     // open and read, waiting for the worker
-  kLeft,      // the worker is to open it itself
-  kWorker,    // at the worker, which opens it itself or was handed the file
-  kToChange,  // the worker's go-ahead given: a helper is to change and close it
-  kChanging,  // a helper is changing and closing it
-  kChanged,   // changed and closed: its outcome waits to be reported in the list's order
-  kClosing,   // handed back or left over: a helper is to close it
-  kBusy,      // a helper is closing its file
-};
-
-// What tells two names of one file apart from two files.
-struct FileIdentity {
-  DWORD volume;
-  DWORD indexHigh;
-  DWORD indexLow;
-  bool known;
+  kFree,     // for the entry kOpenAhead places after the last one it held
+  kOpening,  // a helper is opening and reading its entry
+  kReady,    // open and read, waiting for the worker
+  kLeft,     // the worker is to open it itself
+  kWorker,   // at the worker, which opens it itself or was handed the file
+  kClosing,  // handed back or left over: a helper is to close it
+  kBusy,     // a helper is closing its file
 };
 
 struct Slot {
@@ -50,8 +35,6 @@ struct Slot {
   DWORD pathEntry = 0;    // the entry whose text path holds, put there by the worker
   bool pathKept = false;  // the text fitted
   AheadFile opened{};
-  FileIdentity identity{};
-  RemovalOutcome outcome{};
   char path[kPathBytes];
 };
 
@@ -76,17 +59,14 @@ struct OpenAhead {
   CONDITION_VARIABLE workerWake;   // the front's file is ready, or files were closed
   lookahead::Slot slots[lookahead::kOpenAhead];
   DWORD count = 0;     // entries of the run
-  DWORD oldest = 0;    // the first entry whose change is not reported yet
   DWORD front = 0;     // the entry at the worker, the first not done
   DWORD next = 0;      // the next entry to be taken up
   DWORD toClose = 0;   // slots in kClosing
-  DWORD toChange = 0;  // slots in kToChange
-  DWORD unclosed = 0;  // files handed back or to be changed, not closed yet
+  DWORD unclosed = 0;  // files handed back and not closed yet
   DWORD held = 0;      // files open or being opened by the helpers
   int helpers = 0;     // started
   int idle = 0;        // asleep on helpersWork
   bool ending = false;
-  ReportChange report = nullptr;
   int users = 1;  // the worker and each helper; the last one frees the object
 };
 
@@ -100,10 +80,6 @@ inline Slot& SlotOf(OpenAhead* ahead, DWORD entry) { return ahead->slots[entry %
 Slot& TakeUpNext(OpenAhead* ahead, SlotState state);
 // A slot with a file to close: handed back, or opened ahead of a look-ahead that ended.
 Slot* ToClose(OpenAhead* ahead);
-// The oldest slot with the worker's go-ahead that no one is changing yet, or nullptr.
-Slot* ToChange(OpenAhead* ahead);
-// Changes a slot's file and closes it, with the lock let go meanwhile.
-void ChangeSlot(OpenAhead* ahead, Slot& slot, Lock& lock);
 // Wakes an idle helper when there is a batch of jobs for it, or every job that is left, or the
 // worker is about to wait for one. A helper that takes a job wakes the next for a batch more,
 // so that as many work alongside as there are batches.

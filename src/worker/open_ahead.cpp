@@ -27,59 +27,23 @@ void KeepPath(OpenAhead* ahead, DWORD offset) {
   if (slot.pathKept) std::memcpy(slot.path, path, length + 1);
 }
 
-// Where the worker must wait for helpers, it changes or closes what is waiting itself rather
+// Where the worker must wait for files handed back to be closed, it closes them itself rather
 // than wait for a helper, which may be in a long open of a file far ahead.
 template <typename Ready>
-void WorkUntil(OpenAhead* ahead, Lock& lock, Ready ready) {
+void CloseUntil(OpenAhead* ahead, Lock& lock, Ready ready) {
   while (!ready()) {
-    Slot* slot = ToChange(ahead);
-    if (slot == nullptr) slot = ToClose(ahead);
-    if (slot != nullptr && slot->state == SlotState::kToChange)
-      ChangeSlot(ahead, *slot, lock);
-    else if (slot != nullptr && slot->state == SlotState::kClosing)
+    Slot* slot = ToClose(ahead);
+    if (slot != nullptr && slot->state == SlotState::kClosing)
       CloseSlot(ahead, *slot, lock);
     else
       SleepConditionVariableCS(&ahead->workerWake, &lock.Section(), INFINITE);
   }
 }
 
-bool Unended(const Slot& slot) {
-  return slot.state == SlotState::kToChange || slot.state == SlotState::kChanging;
-}
-
-// Reports the changes of the entries before until in the list's order, up to the first still
-// under way, or, where wait says, once each has ended. The ring moves on past each entry
-// reported or never changed here, its slot taking the path of the entry kOpenAhead after it.
-void Report(OpenAhead* ahead, Lock& lock, DWORD until, bool wait) {
-  while (ahead->oldest < until) {
-    Slot& slot = SlotOf(ahead, ahead->oldest);
-    if (Unended(slot)) {
-      if (!wait) return;
-      WorkUntil(ahead, lock, [&slot] { return !Unended(slot); });
-    }
-    if (slot.state == SlotState::kChanged) {
-      LeaveCriticalSection(&lock.Section());
-      ahead->report(slot.path, slot.outcome);
-      EnterCriticalSection(&lock.Section());
-      slot.state = SlotState::kFree;
-    }
-    KeepPath(ahead, ahead->oldest + kOpenAhead - ahead->front);
-    ++ahead->oldest;
-  }
-  WakeHelperFor(ahead, false);
-}
-
-bool SameFile(const FileIdentity& one, const FileIdentity& other) {
-  return !one.known || !other.known ||
-         (one.volume == other.volume && one.indexHigh == other.indexHigh &&
-          one.indexLow == other.indexLow);
-}
-
 }  // namespace
 
-OpenAhead* StartOpenAhead(ReportChange report) {
+OpenAhead* StartOpenAhead() {
   OpenAhead* ahead = new OpenAhead;
-  ahead->report = report;
   InitializeCriticalSection(&ahead->lock);
   InitializeConditionVariable(&ahead->helpersWork);
   InitializeConditionVariable(&ahead->workerWake);
@@ -101,7 +65,7 @@ bool TakeFront(OpenAhead* ahead, AheadFile* opened) {
     if (ahead->next == ahead->front) {
       behind = ahead->idle == 0;
       WakeHelperFor(ahead, true);
-      WorkUntil(ahead, lock, [ahead, &slot] {
+      CloseUntil(ahead, lock, [ahead, &slot] {
         return ahead->next != ahead->front || slot.state == SlotState::kFree;
       });
     }
@@ -130,28 +94,10 @@ void HandBack(OpenAhead* ahead, HANDLE file) {
   WakeHelperFor(ahead, false);
 }
 
-void StartChange(OpenAhead* ahead) {
-  Lock lock(ahead->lock);
-  Slot& front = SlotOf(ahead, ahead->front);
-  DWORD sameFile = ahead->oldest;
-  for (DWORD entry = ahead->oldest; entry < ahead->front; ++entry) {
-    const Slot& slot = SlotOf(ahead, entry);
-    if (Unended(slot) && SameFile(slot.identity, front.identity)) sameFile = entry + 1;
-  }
-  Report(ahead, lock, sameFile, true);
-  front.state = SlotState::kToChange;
-  ++ahead->toChange;
-  ++ahead->unclosed;
-  WakeHelperFor(ahead, true);
-  if (ahead->front + 1 - ahead->oldest < kChangesInFlight) return;
-  Report(ahead, lock, ahead->oldest + 1, true);
-}
-
 void AwaitClosed(OpenAhead* ahead) {
   if (ahead == nullptr) return;
   Lock lock(ahead->lock);
-  Report(ahead, lock, ahead->front, true);
-  WorkUntil(ahead, lock, [ahead] { return ahead->unclosed == 0; });
+  CloseUntil(ahead, lock, [ahead] { return ahead->unclosed == 0; });
 }
 
 void AdvanceFront(OpenAhead* ahead) {
@@ -162,9 +108,10 @@ void AdvanceFront(OpenAhead* ahead) {
   Lock lock(ahead->lock);
   Slot& slot = SlotOf(ahead, ahead->front);
   if (slot.state == SlotState::kWorker) slot.state = SlotState::kFree;
+  KeepPath(ahead, kOpenAhead);  // into the slot the front leaves
   ++ahead->front;
   FileListRemoveFront();
-  Report(ahead, lock, ahead->front, false);
+  WakeHelperFor(ahead, false);
 }
 
 namespace {
@@ -174,11 +121,6 @@ void End(OpenAhead* ahead, bool awaitClosed) {
   bool last = false;
   {
     Lock lock(ahead->lock);
-    Report(ahead, lock, ahead->front, true);
-    // A stop after the front's go-ahead: that change ends, and is reported, too.
-    const Slot& front = SlotOf(ahead, ahead->front);
-    if (ahead->front < ahead->count && (Unended(front) || front.state == SlotState::kChanged))
-      Report(ahead, lock, ahead->front + 1, true);
     ahead->ending = true;
     WakeAllConditionVariable(&ahead->helpersWork);
     if (awaitClosed) SleepUntil(ahead->workerWake, lock, [ahead] { return ahead->held == 0; });

@@ -16,13 +16,10 @@ struct AheadFile {
   FileStart start;
 };
 
-// How a change the helpers made ended, reported on the worker's thread for the entry's path.
-using ReportChange = void (*)(LPCSTR path, const RemovalOutcome& outcome);
-
 // Starts the first helper over FileList as it stands, which is read by index from then on and
 // changes only through AdvanceFront. nullptr where no helper could be started: the worker
 // then opens every file itself.
-OpenAhead* StartOpenAhead(ReportChange report);
+OpenAhead* StartOpenAhead();
 
 // The front entry once its helper is done with it: true with the file opened ahead; false when
 // the worker is to open it itself, as it would without the look-ahead (no helper took it yet,
@@ -30,25 +27,18 @@ OpenAhead* StartOpenAhead(ReportChange report);
 // finds the helpers behind starts one more.
 bool TakeFront(OpenAhead* ahead, AheadFile* opened);
 
-// The file TakeFront gave, declined: a helper closes it unchanged.
+// The file TakeFront gave, done with, changed or not: a helper closes it.
 void HandBack(OpenAhead* ahead, HANDLE file);
 
-// The go-ahead for the file TakeFront gave: a helper changes it (RemoveTagsOpened) and closes
-// it. Waits first for a change under way of the same file under any name, so that its second
-// change reads what the first left; then, while kChangesInFlight are under way, for the oldest.
-void StartChange(OpenAhead* ahead);
-
-// Waits until every change started has ended and been reported, and every file handed back is
-// closed, so that the worker's own open meets none of them.
+// Waits until every file handed back is closed, so that the worker's own open meets none of
+// them.
 void AwaitClosed(OpenAhead* ahead);
 
-// The front entry is done: it leaves FileList, the look-ahead moves on by one, and the changes
-// that ended are reported.
+// The front entry is done: it leaves FileList, and the look-ahead moves on by one.
 void AdvanceFront(OpenAhead* ahead);
 
-// Ends the look-ahead once every change started, the front's too, has ended and been reported:
-// what was opened ahead is closed unchanged by the helpers, which then leave. Does not wait for
-// them; the look-ahead goes with the last of them.
+// Ends the look-ahead: what was opened ahead is closed unchanged by the helpers, which then
+// leave. Does not wait for them; the look-ahead goes with the last of them.
 void EndOpenAhead(OpenAhead* ahead);
 
 // Ends the look-ahead as EndOpenAhead does, and waits until every file the helpers opened is

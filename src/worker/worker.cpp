@@ -6,18 +6,22 @@
 
 #include "common/failure_record.h"
 #include "common/run_state.h"
-#include "common/storage_wait.h"
 #include "filelist/filelist.h"
 #include "tagremoval/tagremoval.h"
 #include "worker/open_ahead.h"
 
 namespace {
 
-// A file waited on its storage when its open, reads and changes together took a wait's time (a
-// cold disk's read, a mount's round trips, a client's cache that serves every read while every
-// truncation is a round trip). After kWaitsInARow such files, the files after the one at hand
-// are opened and read ahead, so that their waits overlap; with fewer entries left than this it
-// is not worth starting helpers.
+// A file whose open and reads took this long together waited on its storage (a cold disk's
+// read, a mount's round trips): served by the system's cache they take a few microseconds.
+// After that many such files in a row, the files after the one at hand are opened and read
+// ahead, so that their waits overlap. One file held up by the scheduler is no storage's doing,
+// and a warm run makes the calls it always made. Only those calls are timed: a look-ahead could
+// make them ahead, never the changes.
+constexpr int64_t kWaitedMicroseconds = 50;
+constexpr int64_t kMicrosecondsPerSecond = 1000000;
+constexpr int kWaitingFilesInARow = 3;
+// Fewer entries left than this are not worth starting helpers for.
 constexpr DWORD kWorthOpeningAhead = 3;
 
 struct Controls {
@@ -25,6 +29,13 @@ struct Controls {
   HWND Progress;
   HWND FileName;
 };
+
+// The performance counter's ticks in kWaitedMicroseconds.
+int64_t WaitedTicks() {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return frequency.QuadPart * kWaitedMicroseconds / kMicrosecondsPerSecond;
+}
 
 // The worker's own copy of the path list: the paths back to back, each NUL-terminated.
 std::string CopyPaths(const char* const* paths, int* count) {
@@ -59,10 +70,11 @@ LPCSTR WhatFailed(const RemovalOutcome& outcome) {
   }
 }
 
-// Opens and cleans the file itself, once no file it handed back is open. A file opened ahead
+// Opens and cleans the file itself once no file it handed back is open. A file opened ahead
 // under another of its names (another spelling, a link) shares it with a helper: then the
 // look-ahead ends, closing all it opened, and the open is tried again.
 RemovalOutcome CleanItself(OpenAhead*& ahead, LPCSTR path) {
+  AwaitClosed(ahead);
   RemovalOutcome outcome = RemoveTags(path);
   if (ahead == nullptr || outcome.result != RemovalResult::kNotOpened ||
       outcome.error != ERROR_SHARING_VIOLATION) {
@@ -73,54 +85,21 @@ RemovalOutcome CleanItself(OpenAhead*& ahead, LPCSTR path) {
   return RemoveTags(path);
 }
 
-// Records a file whose change failed. An empty path (a program started with no argument) names
-// no file, and is not one that failed.
-void RecordIfFailed(LPCSTR path, const RemovalOutcome& outcome) {
+// Cleans one file, from what was read ahead where a helper opened it, else itself; records it
+// if that failed. An empty path (a program started with no argument) names no file, and is not
+// one that failed.
+RemovalOutcome Clean(OpenAhead*& ahead, LPCSTR path) {
+  AheadFile opened;
+  RemovalOutcome outcome;
+  if (TakeFront(ahead, &opened)) {
+    outcome = RemoveTagsOpened(opened.file, opened.start);
+    HandBack(ahead, opened.file);
+  } else {
+    outcome = CleanItself(ahead, path);
+  }
   if (IsFailure(outcome) && path[0] != '\0')
     RecordFailure(path, WhatFailed(outcome), outcome.error);
-}
-
-// Whether files and their changes wait on their storage. A local disk's cache takes a change in a
-// few microseconds, and the worker makes it at once, as handing it on would only hold up the
-// helpers' opens; once kWaitsInARow changes in a row have waited on round trips (a mount's cut
-// and write), the helpers make them while the worker goes on.
-struct ChangePace {
-  int64_t waitedTicks = WaitedTicks();
-  int64_t changesWaitedTicks = ChangesWaitedTicks();
-  int waitedInARow = 0;
-  bool handedOn = false;
-  void Note(const RemovalOutcome& outcome, int64_t changeTicks) {
-    if (outcome.result == RemovalResult::kNothingToRemove) return;  // no change was made
-    waitedInARow = changeTicks >= changesWaitedTicks ? waitedInARow + 1 : 0;
-    handedOn = handedOn || waitedInARow >= kWaitsInARow;
-  }
-};
-
-// Cleans one file: where a helper opened it, from what it read ahead, by that helper while the
-// worker goes on once changes wait (its outcome recorded in the list's order), else by the
-// worker; else the worker opens and cleans it itself. True when the worker's own calls waited
-// on the storage.
-bool Clean(OpenAhead*& ahead, LPCSTR path, ChangePace& pace) {
-  AheadFile opened;
-  if (TakeFront(ahead, &opened)) {
-    if (pace.handedOn) {
-      StartChange(ahead);
-      return true;
-    }
-    int64_t started = TicksNow();
-    RemovalOutcome outcome = RemoveTagsOpened(opened.file, opened.start);
-    pace.Note(outcome, TicksNow() - started);
-    HandBack(ahead, opened.file);
-    RecordIfFailed(path, outcome);
-    return true;
-  }
-  AwaitClosed(ahead);
-  int64_t started = TicksNow();
-  RemovalOutcome outcome = CleanItself(ahead, path);
-  int64_t took = TicksNow() - started;
-  pace.Note(outcome, took - outcome.readTicks);
-  RecordIfFailed(path, outcome);
-  return took >= pace.waitedTicks;
+  return outcome;
 }
 
 // A file declined: closed unchanged if it was opened ahead.
@@ -132,9 +111,9 @@ void Decline(OpenAhead* ahead) {
 bool ShiftHeld() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
 // Shows one entry, asks when Shift is held, and cleans it unless the answer was No. True when
-// its calls waited on its storage.
+// its open and its reads together waited on its storage.
 bool ProcessEntry(const Controls& controls, OpenAhead*& ahead, LPCSTR path, double percentDone,
-                  ChangePace& pace) {
+                  int64_t waitedTicks) {
   char percentText[16];
   std::snprintf(percentText, sizeof percentText, "%.01f%%", percentDone);
   SetWindowTextA(controls.Percent, percentText);
@@ -144,7 +123,7 @@ bool ProcessEntry(const Controls& controls, OpenAhead*& ahead, LPCSTR path, doub
     Decline(ahead);
     return false;
   }
-  return Clean(ahead, path, pace);
+  return Clean(ahead, path).readTicks >= waitedTicks;
 }
 
 }  // namespace
@@ -167,18 +146,18 @@ DWORD WINAPI WorkerThreadProc(LPVOID parameter) {
   if (StopRequested()) return 0;
   OpenAhead* ahead = nullptr;
   int waitingInARow = 0;
-  ChangePace pace;
+  int64_t waitedTicks = WaitedTicks();
   while (FileListCount() > 0) {
-    bool waited = ProcessEntry(controls, ahead, FileListFront(), PercentDone, pace);
+    bool waited = ProcessEntry(controls, ahead, FileListFront(), PercentDone, waitedTicks);
     waitingInARow = waited ? waitingInARow + 1 : 0;
     if (StopRequested()) {
       EndOpenAhead(ahead);
       return 0;
     }
     AdvanceFront(ahead);
-    if (ahead == nullptr && waitingInARow >= kWaitsInARow &&
+    if (ahead == nullptr && waitingInARow >= kWaitingFilesInARow &&
         FileListCount() >= kWorthOpeningAhead) {
-      ahead = StartOpenAhead(RecordIfFailed);
+      ahead = StartOpenAhead();
     }
     PercentDone += PercentStep;
     SendMessageA(controls.Progress, PBM_STEPIT, 0, 0);

@@ -18,8 +18,8 @@ bool IsReached = false;
 bool IsOpen = false;
 bool IsStopSet = false;
 bool FailCreateEvent = false;
-int SlowCallsLeft = 0;
-constexpr auto kSlowCall = std::chrono::milliseconds(20);
+int SlowReadsLeft = 0;
+constexpr auto kSlowRead = std::chrono::milliseconds(20);
 bool WroteSinceArmed = false;
 int Skip = 0;
 int Generation = 0;  // counts resets, so that a wait from an earlier run ends
@@ -80,24 +80,10 @@ bool gate::StopSet() {
   return IsStopSet;
 }
 
-void gate::SlowCalls(int count) {
+void gate::SlowReads(int count) {
   std::lock_guard<std::mutex> lock(Lock);
-  SlowCallsLeft = count;
+  SlowReadsLeft = count;
 }
-
-namespace {
-
-void MaybeSlow() {
-  bool slow = false;
-  {
-    std::lock_guard<std::mutex> lock(Lock);
-    slow = SlowCallsLeft > 0;
-    SlowCallsLeft -= slow;
-  }
-  if (slow) std::this_thread::sleep_for(kSlowCall);
-}
-
-}  // namespace
 
 void gate::FailNextCreateEvent() {
   std::lock_guard<std::mutex> lock(Lock);
@@ -113,7 +99,7 @@ void gate::Reset() {
   std::lock_guard<std::mutex> lock(Lock);
   Armed = At::Nothing;
   IsReached = IsStopSet = FailCreateEvent = false;
-  SlowCallsLeft = 0;
+  SlowReadsLeft = 0;
   IsOpen = true;
   ++Generation;
   Changed.notify_all();
@@ -137,12 +123,17 @@ BOOL __wrap_WriteFile(HANDLE file, LPCVOID data, DWORD count, LPDWORD written, L
     std::lock_guard<std::mutex> lock(Lock);
     WroteSinceArmed = true;
   }
-  MaybeSlow();
   return __real_WriteFile(file, data, count, written, o);
 }
 
 BOOL __wrap_ReadFile(HANDLE file, LPVOID data, DWORD count, LPDWORD read, LPOVERLAPPED o) {
-  MaybeSlow();
+  bool slow = false;
+  {
+    std::lock_guard<std::mutex> lock(Lock);
+    slow = SlowReadsLeft > 0;
+    SlowReadsLeft -= slow;
+  }
+  if (slow) std::this_thread::sleep_for(kSlowRead);
   return __real_ReadFile(file, data, count, read, o);
 }
 

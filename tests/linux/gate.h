@@ -22,8 +22,8 @@ void Open();
 void OpenAfterStop();
 bool StopSet();
 void FailNextCreateEvent();
-// The next count reads and writes each take as long as a slow mount's, far past any cache's.
-void SlowCalls(int count);
+// The next count reads each take as long as a slow mount's, far past any cache's.
+void SlowReads(int count);
 // The progress bar's position when the dialog last ended.
 int BarAtEnd();
 void Reset();

@@ -2,10 +2,9 @@
 """The real Linux program on a mount of our own file system (slowfs), as on a slow or stuck
 network share.
 
-  hung_mount.py PROGRAM SLOWFS MODEL [SCAN]
+  hung_mount.py PROGRAM SLOWFS MODEL
 
-MODEL is the rules' model as a program (expected_after): what each file must become; SCAN the
-program's scan alone (bench_scan), where the build has it.
+MODEL is the rules' model as a program (expected_after): what each file must become.
 
 - One open held by the file system: SIGTERM while the worker is at that file's turn (the open
   is a helper's, made ahead, or the worker's own), once the files before it are cleaned, ends
@@ -14,13 +13,11 @@ program's scan alone (bench_scan), where the build has it.
   Offscreen, and with --no-dialog.
 - Every operation slowed: --no-dialog cleans every file as the rules say and ends with 0; given
   a folder and one inside it too, each file of the inner one is cleaned twice, one listing
-  right after the other, as the rules say for a file cleaned twice. The scan of a tree there
-  (folders read ahead) lists what it lists one folder at a time, beside the mount.
+  right after the other, as the rules say for a file cleaned twice.
 
 Skips (77) where /dev/fuse is missing or the mount cannot be made.
 """
 import os
-import shutil
 import signal
 import subprocess
 import sys
@@ -31,7 +28,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import mp3  # noqa: E402
 
 PROGRAM, SLOWFS, MODEL_PROGRAM = (os.path.realpath(p) for p in sys.argv[1:4])
-SCAN = os.path.realpath(sys.argv[4]) if len(sys.argv) > 4 else None
 OFFSCREEN = dict(os.environ, QT_QPA_PLATFORM="offscreen")
 UNSEEN = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
 GRACE = 1.0  # the wait for the worker after a confirmed stop
@@ -161,49 +157,26 @@ def slowed(work):
     if not mount.made:
         return mount
     try:
-        if SCAN:
-            scanned(source, mount)
         run_slowed(source, mount, files)
-        # The last folder's files listed again, last first, by the same path and by another
-        # spelling of it: each comes twice within fewer entries than are opened ahead, so its
-        # second entry may be taken up, or its first change still be under way, while the first
-        # is open. Two trailers: the second listing must cut the one the first uncovered.
+        # A folder listed again: each of its files comes twice within fewer entries than are
+        # opened ahead, so its second entry may be taken up while the first is still open.
+        # Two trailers: the second listing must cut the one the first uncovered.
         files = {p: data + mp3.TRAILER for p, data in files.items()
                  if os.path.dirname(p).endswith("/d")}
         twice = {p: cleaned(data) for p, data in files.items()}
-        for again in ("d", "./d"):
-            for path, data in files.items():
-                with open(path, "wb") as f:
-                    f.write(data)
-            met = os.listdir(os.path.join(source, "d"))  # in the order the scan meets them
-            paths = [os.path.join(mount.mount, again, name) for name in reversed(met)]
-            run_slowed(source, mount, twice, paths, f"listed twice, as {again}: ")
+        for path, data in files.items():
+            with open(path, "wb") as f:
+                f.write(data)
+        run_slowed(source, mount, twice, os.path.join(mount.mount, "d"), "listed twice: ")
     finally:
         mount.close()
     return mount
 
 
-def scanned(source, mount):
-    """A tree of folders in folders, a hidden one and a link back up among them: the scan over
-    the slowed mount, where folders are read ahead, lists it as it does one folder at a time."""
-    tree = os.path.join(source, "tree")
-    for top in range(6):
-        for inner in ("x", "y/z", ".hidden"):
-            put(os.path.join(tree, f"t{top}", inner), ["a.mp3", "B.MP3", "c.txt"])
-    os.symlink("../..", os.path.join(tree, "t3", "y", "up"))
-    listed = lambda root: subprocess.run([SCAN, "--list", root], capture_output=True,
-                                         text=True).stdout.replace(root, "")
-    beside, through = listed(source), listed(mount.mount)
-    check("the scan over a slowed mount lists what it lists one folder at a time",
-          through == beside and beside.count("\n") > 0, through)
-    shutil.rmtree(tree)
-
-
-def run_slowed(source, mount, files, again=(), what=""):
-    """--no-dialog over the mount (and the paths again, listed after it); every file as the
-    rules say."""
+def run_slowed(source, mount, files, again=None, what=""):
+    """--no-dialog over the mount (and again, listed after it); every file as the rules say."""
     started = time.monotonic()
-    run = start(mount.mount, True, *again)
+    run = start(mount.mount, True, *([again] if again else []))
     try:
         code = run.wait(timeout=RUN_WAIT)
     except subprocess.TimeoutExpired:

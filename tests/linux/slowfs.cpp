@@ -1,14 +1,11 @@
 // slowfs: a FUSE file system for the suites and benchmarks that passes a folder through, as a
 // slow or stuck network mount would show it.
-//   slowfs SOURCE MOUNTPOINT [--delay-us N] [--write-behind] [--hang-open NAME] [--hang-log FILE]
-//          [FUSE options]
-// Every operation first sleeps N microseconds. With --write-behind the kernel keeps writes in its
-// cache and sends them later, times along with a truncation, as NFS and SMB clients do. An open of
-// a file whose base name is NAME never succeeds: it appends one line to FILE, so that a test knows
-// its caller is inside the open, and is held until the kernel interrupts the request (its caller
-// killed) or the file system is unmounted. Runs in the foreground, multi-threaded, with the kernel
-// checking permissions from the modes as on a real disk; the file handles are descriptors of the
-// files beneath.
+//   slowfs SOURCE MOUNTPOINT [--delay-us N] [--hang-open NAME] [--hang-log FILE] [FUSE options]
+// Every operation first sleeps N microseconds. An open of a file whose base name is NAME never
+// succeeds: it appends one line to FILE, so that a test knows its caller is inside the open,
+// and is held until the kernel interrupts the request (its caller killed) or the file system
+// is unmounted. Runs in the foreground, multi-threaded, with the kernel checking permissions
+// from the modes as on a real disk; the file handles are descriptors of the files beneath.
 #define FUSE_USE_VERSION 31
 #include <fuse.h>
 #include <fuse_lowlevel.h>
@@ -33,7 +30,6 @@ namespace {
 
 struct Options {
   unsigned delayUs = 0;
-  int writeBehind = 0;
   const char* hangOpen = nullptr;
   const char* hangLog = nullptr;
 };
@@ -48,7 +44,6 @@ constexpr int kTypeShift = 12;
 
 const fuse_opt kOptionSpecs[] = {{"--delay-us %u", offsetof(Options, delayUs), 0},
                                  {"--delay-us=%u", offsetof(Options, delayUs), 0},
-                                 {"--write-behind", offsetof(Options, writeBehind), 1},
                                  {"--hang-open %s", offsetof(Options, hangOpen), 0},
                                  {"--hang-open=%s", offsetof(Options, hangOpen), 0},
                                  {"--hang-log %s", offsetof(Options, hangLog), 0},
@@ -142,14 +137,6 @@ int Write(const char* path, const char* buffer, size_t size, off_t offset, fuse_
   return Result(static_cast<int>(pwrite(fi->fh, buffer, size, offset)));
 }
 
-// The kernel's write-behind cache sends a file's times with its truncation: without this, that
-// truncation fails with ENOSYS.
-int UpdateTimes(const char* path, const timespec times[2], fuse_file_info* fi) {
-  std::string real = Enter(path);
-  return Result(fi != nullptr ? futimens(fi->fh, times)
-                              : utimensat(AT_FDCWD, real.c_str(), times, AT_SYMLINK_NOFOLLOW));
-}
-
 int Truncate(const char* path, off_t size, fuse_file_info* fi) {
   std::string real = Enter(path);
   return Result(fi != nullptr ? ftruncate(fi->fh, size) : truncate(real.c_str(), size));
@@ -176,10 +163,9 @@ int StatFs(const char* path, struct statvfs* st) {
   return Result(statvfs(Enter(path).c_str(), st));
 }
 
-// Inode numbers and entry types as the folder beneath has them; the write-behind cache if asked.
-void* Init(fuse_conn_info* connection, fuse_config* config) {
+// Inode numbers and entry types as the folder beneath has them.
+void* Init(fuse_conn_info*, fuse_config* config) {
   config->use_ino = 1;
-  if (options.writeBehind != 0) connection->want |= FUSE_CAP_WRITEBACK_CACHE;
   return nullptr;
 }
 
@@ -199,7 +185,6 @@ fuse_operations Operations() {
   ops.getattr = GetAttr;
   ops.readlink = ReadLink;
   ops.truncate = Truncate;
-  ops.utimens = UpdateTimes;
   ops.open = Open;
   ops.read = Read;
   ops.write = Write;
@@ -220,10 +205,9 @@ fuse_operations Operations() {
 int main(int argc, char** argv) {
   fuse_args args = FUSE_ARGS_INIT(argc, argv);
   if (fuse_opt_parse(&args, &options, kOptionSpecs, KeepMountPoint) != 0 || source.empty()) {
-    std::fprintf(
-        stderr,
-        "usage: slowfs SOURCE MOUNTPOINT [--delay-us N] [--write-behind] [--hang-open NAME] "
-        "[--hang-log FILE] [FUSE options]\n");
+    std::fprintf(stderr,
+                 "usage: slowfs SOURCE MOUNTPOINT [--delay-us N] [--hang-open NAME] "
+                 "[--hang-log FILE] [FUSE options]\n");
     return EXIT_FAILURE;
   }
   fuse_opt_add_arg(&args, "-f");

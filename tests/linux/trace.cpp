@@ -15,7 +15,7 @@ std::function<void(const std::string&)> OnCall;
 std::string MoreDataAt;
 int MoreDataStuck = 0;
 std::string FirstFound;
-std::atomic<bool> SlowMount{false};
+std::atomic<bool> SlowOpens{false};
 
 namespace {
 
@@ -42,7 +42,7 @@ std::string FaultHit() {
 
 void Reset() {
   std::lock_guard<std::recursive_mutex> lock(Lock);
-  SlowMount = false;
+  SlowOpens = false;
   Injected = {};
   Hit.clear();
   Calls.clear();
@@ -103,7 +103,7 @@ BOOL __real_FindNextFileA(HANDLE, LPWIN32_FIND_DATAA);
 
 HANDLE __wrap_CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flags, HANDLE templateFile) {
-  if (trace::SlowMount) std::this_thread::sleep_for(kSlowOpen);
+  if (trace::SlowOpens) std::this_thread::sleep_for(kSlowOpen);
   HANDLE file =
       Injects("CreateFileA", nullptr, path)
           ? INVALID_HANDLE_VALUE
@@ -143,7 +143,6 @@ BOOL __wrap_WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written,
 }
 
 BOOL __wrap_SetEndOfFile(HANDLE file) {
-  if (trace::SlowMount) std::this_thread::sleep_for(kSlowOpen);
   BOOL ok = !Injects("SetEndOfFile", file) && __real_SetEndOfFile(file);
   return Log(ok, "SetEndOfFile" + Flag(ok));
 }

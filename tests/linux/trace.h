@@ -34,9 +34,8 @@ struct Fault {
   bool elsewhere = false;
 };
 void Inject(const Fault& fault);
-// Every open and every truncation takes a few milliseconds, as on a network mount: the worker
-// then opens ahead, and hands the changes on.
-extern std::atomic<bool> SlowMount;
+// Every open takes a few milliseconds, as on a network mount: the worker then opens ahead.
+extern std::atomic<bool> SlowOpens;
 // The path of the file the injected fault fell on; empty while it fell on none.
 std::string FaultHit();
 

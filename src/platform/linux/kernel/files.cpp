@@ -35,6 +35,26 @@ DWORD AttributesFromMode(mode_t mode) {
 // fstat(2). Cleared before its descriptor is closed, so its number is never taken for another
 // file; another open only replaces it, which costs GetFileType an fstat.
 std::atomic<int> LastOpenedRegular{-1};
+// The one file being changed and the thread changing it: from its first truncation or write
+// until it is closed, by whichever thread (a file may be opened by one thread, changed by
+// another and closed by a third), or until the thread changing it turns to another file. A
+// thread that only opened and read a file is not changing it.
+std::atomic<int> ChangedFd{-1};
+std::atomic<std::thread::id> ChangingThread{};
+
+void NoteChange(int fd) {
+  ChangingThread = std::this_thread::get_id();
+  ChangedFd = fd;
+}
+
+// A file call by the thread changing a file, on another file: that change is over.
+void NoteFileCall(HANDLE file) {
+  int changed = ChangedFd.load();
+  if (changed < 0 || changed == FdFromHandle(file)) return;
+  if (ChangingThread.load() == std::this_thread::get_id())
+    ChangedFd.compare_exchange_strong(changed, -1);
+}
+
 // Notes the call's file before the call's own check, so that a thread whose change is over
 // stops at the start of its next file call once the process is ending.
 struct FileCallGuard {
@@ -92,6 +112,14 @@ int OpenForWriting(LPCSTR path, int flags, bool readAhead) {
 }
 
 }  // namespace
+
+bool platform::ThreadChangingFile(std::thread::id thread) {
+  return ChangedFd.load() >= 0 && ChangingThread.load() == thread;
+}
+
+bool platform::CurrentThreadChangingFile() {
+  return ThreadChangingFile(std::this_thread::get_id());
+}
 
 // Keeps: opens an existing path only (OPEN_EXISTING), with the access asked for, returning
 // INVALID_HANDLE_VALUE on failure with the reason for GetLastError; a folder opens only with
@@ -232,7 +260,10 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION
 BOOL WINAPI CloseHandle(HANDLE object) {
   // A change is over once its file is being closed, by whichever thread: a thread that stops
   // here at the process's end must not keep the end waiting for the thread that changed it.
-  if (IsFileHandle(object)) NoteClosing(FdFromHandle(object));
+  if (IsFileHandle(object)) {
+    int fd = FdFromHandle(object);
+    if (ChangedFd.compare_exchange_strong(fd, -1)) ChangeEnded();
+  }
   AbandonGuard guard;
   if (IsFileHandle(object)) {
     int fd = FdFromHandle(object);

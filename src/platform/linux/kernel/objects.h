@@ -43,14 +43,6 @@ BOOL CloseFind(Object* object);
 // and it is neither closed nor left for another file yet.
 bool CurrentThreadChangingFile();
 bool ThreadChangingFile(std::thread::id thread);
-// A thread that returned changes nothing more: its row is free for another.
-void ForgetChanges(std::thread::id thread);
-// A truncation or write of the file by the calling thread: it is changing that file.
-void NoteChange(int fd);
-// A file call by a thread changing a file, on another file: that change is over.
-void NoteFileCall(HANDLE file);
-// The file is being closed, by whichever thread: a change of it is over.
-void NoteClosing(int fd);
 // A change is over (its file closed): a thread waiting to stop at the process's end looks again.
 void ChangeEnded();
 

@@ -85,7 +85,6 @@ void RunThread(Thread* thread, LPTHREAD_START_ROUTINE start, LPVOID parameter) {
   CurrentThread = thread;
   thread->id = std::this_thread::get_id();
   DWORD code = start(parameter);
-  ForgetChanges(thread->id.load());
   {
     std::lock_guard<std::mutex> lock(thread->lock);
     thread->stopped = true;
