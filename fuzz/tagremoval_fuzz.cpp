@@ -98,7 +98,8 @@ size_t SteerZeros(std::minstd_rand& random, uint8_t* data, size_t size, size_t m
   for (; size < next + sizeof frame; ++size) data[size] = static_cast<uint8_t>(random());
   std::memset(data, 0, zeros);
   std::memcpy(data + zeros, frame, sizeof frame);
-  if (random() % 4 == 0) frame[2] ^= 0x04;  // another sample rate: another stream
+  constexpr uint8_t kLowRateBit = 0x04;  // another sample rate (or the reserved one): no stream
+  if (random() % 4 == 0) frame[2] ^= kLowRateBit;
   std::memcpy(data + next, frame, sizeof frame);
   return random() % 4 == 0 ? next : size;
 }

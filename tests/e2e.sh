@@ -69,11 +69,15 @@ fresh nodialog
 env -u DISPLAY -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY setsid -w "$linux" --no-dialog "$work/nodialog" </dev/null >/dev/null 2>&1
 check "--no-dialog with no display and no terminal: exit 0" test $? -eq 0
 check "--no-dialog: the samples as an offscreen run leaves them" diff -r -q -x tree "$work/nodialog" "$work/linux"
-# Started with its standard descriptors closed, as a daemon may start it: no file it opens
-# takes their place, nor the lines said there.
-fresh closed
-env -u DISPLAY setsid -w "$linux" --no-dialog "$work/closed" 0<&- 1>&- 2>&-
-check "--no-dialog, descriptors 0 to 2 closed: the samples as with them" diff -r -q -x tree "$work/closed" "$work/linux"
+# Started with its standard descriptors closed (as a daemon may start it), or with standard
+# error a pipe whose reader has gone (as into head): no file takes their place, nothing ends.
+fresh closed && env -u DISPLAY setsid -w "$linux" --no-dialog "$work/closed" 0<&- 1>&- 2>&-
+code=$? && check "--no-dialog, descriptors 0 to 2 closed: exit 0, the samples as with them" \
+  eval 'test $code -eq 0 && diff -r -q -x tree "$work/closed" "$work/linux"'
+fresh piped && python3 -c 'import os, subprocess, sys; r, w = os.pipe(); os.close(r)
+sys.exit(subprocess.call(sys.argv[1:], stderr=w))' "$linux" --no-dialog "$work/piped/missing.mp3" "$work/piped"
+code=$? && check "--no-dialog, standard error a closed pipe: exit 2, the samples as with it" \
+  eval 'test $code -eq 2 && diff -r -q -x tree "$work/piped" "$work/linux"'
 if [ "$(id -u)" -eq 0 ]; then
   err=$(env -u DISPLAY setsid -w prlimit --nproc=1:1 setpriv --reuid=nobody --regid=nogroup \
     --clear-groups "$linux" --no-dialog /nonexistent 2>&1 </dev/null)

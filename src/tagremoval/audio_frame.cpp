@@ -37,18 +37,19 @@ int SampleRate(BYTE version, BYTE index) {
   return kRatesMpeg1[index] / (version == kVersionMpeg25 ? kMpeg25Divisor : kMpeg2Divisor);
 }
 
-// The standard's lengths, from the samples a frame holds: a frame carries samples / 8 bytes
-// per bit a second of bitrate over the rate, Layer I in slots of 4 bytes (its padding is one),
-// the others in bytes, rounded down.
+// The standard's lengths, from the samples a frame holds: a frame lasts samples / rate
+// seconds, so it holds samples / rate · bitrate bits, that is samples / 8 · bitrate / rate
+// bytes, rounded down; Layer I counts in slots of 4 bytes (its padding is one slot). Layer II
+// and MPEG-1 Layer III hold 1152 samples.
 constexpr int kBitsPerByte = 8, kLayer1SlotBytes = 4;
-constexpr int kLayer1Samples = 384, kSamples = 1152, kMpeg2Layer3Samples = 576;
+constexpr int kLayer1Samples = 384, kLayer2Samples = 1152, kMpeg2Layer3Samples = 576;
 
 int64_t FrameLength(BYTE version, BYTE layer, int bitrate, int rate, int padding) {
   if (layer == kLayer1) {
     constexpr int kSlotsFactor = kLayer1Samples / kBitsPerByte / kLayer1SlotBytes;  // 12
     return (kSlotsFactor * static_cast<int64_t>(bitrate) / rate + padding) * kLayer1SlotBytes;
   }
-  int samples = layer == kLayer3 && version != kVersionMpeg1 ? kMpeg2Layer3Samples : kSamples;
+  int samples = layer == kLayer3 && version != kVersionMpeg1 ? kMpeg2Layer3Samples : kLayer2Samples;
   return samples / kBitsPerByte * static_cast<int64_t>(bitrate) / rate + padding;
 }
 

@@ -24,7 +24,8 @@ constexpr BYTE kFooter = 0x10;
 constexpr BYTE kMarkedVersion = 3;
 
 // The zeros are read through this buffer, one a thread, as the look-ahead's helpers read them
-// too; nothing is allocated per file (MinGW's runtime sets a thread's aside at its first scan).
+// too; nothing is allocated per file (MinGW's thread_local allocates each thread's buffer once,
+// at its first scan).
 constexpr size_t kScanChunks = 16;
 thread_local BYTE Scanned[kScanChunks * sizeof ZeroBlock];
 

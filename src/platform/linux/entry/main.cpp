@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -62,17 +63,21 @@ void RaiseDescriptorLimit() {
 
 // A process started with its standard descriptors closed (by a daemon, a job runner) would
 // hand their numbers to the first files it opens, and a line said on standard error would be
-// written into an MP3: each closed one is opened on /dev/null first.
-void KeepStandardDescriptors() {
+// written into an MP3: each closed one is opened on /dev/null first; false where one cannot
+// be. A standard error whose reader has gone (a pipe into head) fails the write that meets it
+// instead of ending the process in the middle of a file's change.
+bool KeepStandardDescriptors() {
+  std::signal(SIGPIPE, SIG_IGN);
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) open("/dev/null", O_RDWR);
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF && open("/dev/null", O_RDWR) != fd) return false;
   }
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  KeepStandardDescriptors();
+  if (!KeepStandardDescriptors()) return kCannotStart;
   static std::vector<const char*> paths;
   bool options = true;
   platform::DriverOrder order = platform::DriverOrder::kDisplayFirst;
