@@ -70,10 +70,10 @@ def still_tagged(path):
         size = f.seek(0, os.SEEK_END)
         f.seek(max(size - TRAILER_SIZE, 0))
         end = f.read(len(MARKER)) if size >= TRAILER_SIZE else b""
-    v2 = (head[:3] == b"ID3" and head[3] != 0xFF and head[4] != 0xFF
-          and all(b <= SEVEN_BITS for b in head[6:HEADER_SIZE]))
-    padding = head[6:HEADER_SIZE] == bytes(4) or (head[HEADER_SIZE:] in (b"", b"\0")
-                                                   and not head[5] & 0x40)
+    v2 = (len(head) >= HEADER_SIZE and head[:3] == b"ID3" and head[3] != 0xFF
+          and head[4] != 0xFF and all(b <= SEVEN_BITS for b in head[6:HEADER_SIZE]))
+    padding = v2 and (head[6:HEADER_SIZE] == bytes(4) or (head[HEADER_SIZE:] in (b"", b"\0")
+                                                          and not head[5] & 0x40))
     return (v2 and not padding) or end == MARKER
 
 
